@@ -11,7 +11,7 @@
 // publication. The owner deletes the instance at process exit; because the
 // owner is created right after construction, instances created later (for
 // example inside another constructor) are destroyed earlier.
-template <typename T> class SingleInstance {
+template<typename T> class SingleInstance {
 public:
     static T *get()
     {

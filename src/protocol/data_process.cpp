@@ -19,9 +19,18 @@ void appendBigEndian16(QByteArray &out, quint16 value)
     out.append(static_cast<char>(value & 0xFF));
 }
 
-char percent(quint8 value) { return static_cast<char>(value % kPercentModulus); }
-char waterLimit(quint8 value) { return static_cast<char>(value % kWaterLimitModulus); }
-char flag(bool value) { return value ? '\x01' : '\x00'; }
+char percent(quint8 value)
+{
+    return static_cast<char>(value % kPercentModulus);
+}
+char waterLimit(quint8 value)
+{
+    return static_cast<char>(value % kWaterLimitModulus);
+}
+char flag(bool value)
+{
+    return value ? '\x01' : '\x00';
+}
 
 // A calibration entry: numbers by their integer value, anything else as 0.
 qint64 calibEntryValue(const QVariant &entry)
@@ -59,7 +68,10 @@ QJsonArray toArray(const quint16 *values, int count, double scale = 1.0)
 
 } // namespace
 
-DataProcess *DataProcess::getInstance() { return SingleInstance<DataProcess>::get(); }
+DataProcess *DataProcess::getInstance()
+{
+    return SingleInstance<DataProcess>::get();
+}
 
 QByteArray DataProcess::setCtrlMod(bool intCtrl)
 {
@@ -103,7 +115,10 @@ QByteArray DataProcess::setAdvancedParam(quint8 qcwDuty, quint16 qcwFreq, bool q
     return packFrame(CommandCode::SetAdvancedParam, payload);
 }
 
-QByteArray DataProcess::queryVersion() { return packFrame(CommandCode::QueryVersion, {}); }
+QByteArray DataProcess::queryVersion()
+{
+    return packFrame(CommandCode::QueryVersion, {});
+}
 
 QByteArray DataProcess::setCalib(QVariantList list)
 {
@@ -114,11 +129,20 @@ QByteArray DataProcess::setCalib(QVariantList list)
     return packFrame(CommandCode::SetCalib, payload);
 }
 
-QByteArray DataProcess::queryCalibTable() { return packFrame(CommandCode::QueryCalibTable, {}); }
+QByteArray DataProcess::queryCalibTable()
+{
+    return packFrame(CommandCode::QueryCalibTable, {});
+}
 
-QByteArray DataProcess::queryUseTime() { return packFrame(CommandCode::QueryUseTime, {}); }
+QByteArray DataProcess::queryUseTime()
+{
+    return packFrame(CommandCode::QueryUseTime, {});
+}
 
-QByteArray DataProcess::resetParam() { return packFrame(CommandCode::ResetParam, {}); }
+QByteArray DataProcess::resetParam()
+{
+    return packFrame(CommandCode::ResetParam, {});
+}
 
 QJsonObject DataProcess::devInfoToJson(const DevInfoRecord &r) const
 {
@@ -136,8 +160,8 @@ QJsonObject DataProcess::devInfoToJson(const DevInfoRecord &r) const
     o.insert("outletWaterTemp", r.outletWaterTemp * 0.1);
     o.insert("opticalVals", toArray(r.opticalVals, 2));
     o.insert("maxPower", r.maxPower);
-    o.insert("chipShortId", QString::fromUtf8(r.chipShortId, int(qstrnlen(r.chipShortId,
-                                                                         sizeof r.chipShortId))));
+    o.insert("chipShortId",
+             QString::fromUtf8(r.chipShortId, int(qstrnlen(r.chipShortId, sizeof r.chipShortId))));
     o.insert("mode", r.mode);
     o.insert("framGood", r.framGood);
     o.insert("rtcGood", r.rtcGood);

@@ -16,8 +16,7 @@ public:
 
     Q_INVOKABLE QByteArray setCtrlMod(bool intCtrl);
     Q_INVOKABLE QByteArray setLaserState(bool state);
-    Q_INVOKABLE QByteArray setIntCtrlParam(quint8 power, quint8 duty, quint16 freq,
-                                           quint16 openMs);
+    Q_INVOKABLE QByteArray setIntCtrlParam(quint8 power, quint8 duty, quint16 freq, quint16 openMs);
     Q_INVOKABLE QByteArray setAdvancedParam(quint8 qcwDuty, quint16 qcwFreq, bool qcwEnable,
                                             quint8 redLevel, quint16 pdThes, quint8 humiThes,
                                             quint16 pumpThes, quint8 inTempLow, quint8 inTempHigh,

@@ -1,6 +1,7 @@
 #include "deframer.h"
 
 #include "frame.h"
+#include "range_crc.h"
 
 #include <cstring>
 
@@ -9,7 +10,7 @@ namespace {
 // Scans from pos for the next valid frame. On success fills out, moves pos
 // past the frame and returns true. Otherwise leaves pos at the first byte
 // that must stay in the buffer and returns false.
-bool scanFrame(const QByteArray &buffer, int &pos, TailPolicy policy, Frame *out)
+bool scanFrame(const QByteArray &buffer, RangeCrc &crcs, int &pos, TailPolicy policy, Frame *out)
 {
     const auto *data = reinterpret_cast<const unsigned char *>(buffer.constData());
     const int size = buffer.size();
@@ -33,9 +34,10 @@ bool scanFrame(const QByteArray &buffer, int &pos, TailPolicy policy, Frame *out
             ++pos;
             continue;
         }
+        // The type is checked before the CRC only because it is cheaper: both
+        // failures drop the same single byte.
         const quint16 expected = static_cast<quint16>(f[length + 4] | (f[length + 5] << 8));
-        if (crc16(reinterpret_cast<const char *>(f), size_t(length + 4)) != expected ||
-            f[3] > frame::kMaxFrameType) {
+        if (f[3] > frame::kMaxFrameType || crcs.crc(pos, pos + length + 4) != expected) {
             ++pos;
             continue;
         }
@@ -53,8 +55,9 @@ UnpackResult unpackFrame(QByteArray &buffer)
 {
     int pos = 0;
     Frame f;
+    RangeCrc crcs(buffer);
     UnpackResult result;
-    result.found = scanFrame(buffer, pos, TailPolicy::DropIncomplete, &f);
+    result.found = scanFrame(buffer, crcs, pos, TailPolicy::DropIncomplete, &f);
     if (result.found) {
         result.type = f.type;
         result.payload = f.payload;
@@ -68,7 +71,8 @@ QVector<Frame> takeFrames(QByteArray &buffer, TailPolicy policy)
     QVector<Frame> frames;
     int pos = 0;
     Frame f;
-    while (scanFrame(buffer, pos, policy, &f))
+    RangeCrc crcs(buffer);
+    while (scanFrame(buffer, crcs, pos, policy, &f))
         frames.append(std::move(f));
     buffer.remove(0, pos);
     return frames;

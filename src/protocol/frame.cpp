@@ -29,6 +29,11 @@ constexpr CrcTables kTables;
 
 } // namespace
 
+const quint16 *crc16Table()
+{
+    return kTables.t[0].data();
+}
+
 quint16 crc16(const char *data, std::size_t size)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(data);
@@ -36,8 +41,8 @@ quint16 crc16(const char *data, std::size_t size)
     quint16 crc = 0xFFFF;
     while (size >= 8) {
         const quint16 x = crc ^ static_cast<quint16>(p[0] | (p[1] << 8));
-        crc = t[7][x & 0xFF] ^ t[6][x >> 8] ^ t[5][p[2]] ^ t[4][p[3]] ^ t[3][p[4]] ^
-              t[2][p[5]] ^ t[1][p[6]] ^ t[0][p[7]];
+        crc = t[7][x & 0xFF] ^ t[6][x >> 8] ^ t[5][p[2]] ^ t[4][p[3]] ^ t[3][p[4]] ^ t[2][p[5]] ^
+              t[1][p[6]] ^ t[0][p[7]];
         p += 8;
         size -= 8;
     }

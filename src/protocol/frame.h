@@ -42,6 +42,8 @@ enum class FrameType : quint8 {
 
 // CRC-16/MODBUS: reflected polynomial 0xA001, initial value 0xFFFF, no final XOR.
 quint16 crc16(const char *data, std::size_t size);
+// The 256-entry byte table of the reflected polynomial, for range arithmetic.
+const quint16 *crc16Table();
 inline quint16 crc16(const QByteArray &bytes)
 {
     return crc16(bytes.constData(), static_cast<std::size_t>(bytes.size()));
