@@ -14,7 +14,7 @@ packages=(
   qml-module-qttest
   xvfb xauth xdotool imagemagick libgl1-mesa-dri
   libbenchmark-dev libboost-dev clang-14 libclang-rt-14-dev
-  fonts-droid-fallback fonts-wqy-microhei python3-fonttools
+  fonts-wqy-microhei python3-fonttools
 )
 
 missing=()

@@ -57,8 +57,10 @@ quint16 RangeCrc::crc(int begin, int end)
     if (length < kDirectLimit || length >= (1 << kPowers))
         return crc16(buffer.constData() + begin, std::size_t(length));
 
-    if (prefix.empty())
+    if (prefix.empty()) {
+        prefix.reserve(std::size_t(buffer.size()) + 1);
         prefix.push_back(0);
+    }
     if (int(prefix.size()) <= end) {
         const quint16 *table = crc16Table();
         const auto *data = reinterpret_cast<const unsigned char *>(buffer.constData());

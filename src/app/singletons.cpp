@@ -1,0 +1,40 @@
+#include "singletons.h"
+
+#include "link/communication.h"
+#include "protocol/data_process.h"
+#include "services/file.h"
+#include "services/language.h"
+#include "services/qml_public.h"
+
+#include <QMetaType>
+#include <QQmlEngine>
+#include <QtCharts/QLineSeries>
+
+namespace {
+
+// The engine calls this once, at the type's first use. The service belongs to
+// its process-wide owner: the engine must never delete it.
+template<typename T> QObject *provideService(QQmlEngine *, QJSEngine *)
+{
+    T *service = T::getInstance();
+    QQmlEngine::setObjectOwnership(service, QQmlEngine::CppOwnership);
+    return service;
+}
+
+template<typename T> void registerService(const char *qmlName)
+{
+    qmlRegisterSingletonType<T>(kSingletonUri, 1, 0, qmlName, &provideService<T>);
+}
+
+} // namespace
+
+void registerSingletons()
+{
+    qRegisterMetaType<QtCharts::QLineSeries *>();
+
+    registerService<Language>("Language");
+    registerService<Communication>("Communication");
+    registerService<DataProcess>("DataProcess");
+    registerService<File>("File");
+    registerService<QmlPublic>("QmlPublic");
+}

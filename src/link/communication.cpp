@@ -1,0 +1,165 @@
+#include "communication.h"
+
+#include "common/single_instance.h"
+#include "port_list.h"
+#include "protocol/data_process.h"
+#include "serial_port.h"
+#include "thread_order.h"
+
+#include <QDebug>
+
+namespace {
+
+quint8 low8(int value)
+{
+    return static_cast<quint8>(value & 0xFF);
+}
+quint16 low16(int value)
+{
+    return static_cast<quint16>(value & 0xFFFF);
+}
+
+} // namespace
+
+Communication *Communication::getInstance()
+{
+    return SingleInstance<Communication>::get();
+}
+
+Communication::Communication()
+    : QObject(nullptr)
+{
+    // Created here, before the worker starts: their owners then outlive ours,
+    // so the worker is stopped before the port object and its timer go, and
+    // every operation is safe from the moment getInstance returns.
+    DataProcess::getInstance();
+    SerialPort *port = SerialPort::getInstance();
+    port->moveToWorker(&childThread);
+    serialPort = port;
+    childThread.start();
+}
+
+Communication::~Communication()
+{
+    childThread.quit();
+    childThread.wait();
+    threadEndAwaited(&childThread);
+}
+
+void Communication::ChildThread::run()
+{
+    qDebug() << "Communication Thread";
+    // Blocks on the creation lock until the facade has been published.
+    Communication *facade = Communication::getInstance();
+    SerialPort *port = SerialPort::getInstance();
+    // Already attached before the thread started; writing it again here would
+    // race with the operations on the user-interface thread.
+    if (facade->serialPort != port)
+        facade->serialPort = port;
+    connect(port, &SerialPort::dataReceived, facade, &Communication::recvSerialPortJsonData);
+    connect(port, &SerialPort::msgReceived, facade, &Communication::recvSerialPortMsg);
+    connect(port, &SerialPort::calibTableReceived, facade,
+            &Communication::recvSerialPortCalibTable);
+    connect(port, &SerialPort::portLost, facade, &Communication::portLost);
+    exec();
+    port->leaveWorker();
+    threadEndReached(this);
+}
+
+void Communication::recvSerialPortJsonData(QJsonObject rxObj)
+{
+    emit dataReceived(rxObj);
+}
+
+void Communication::recvSerialPortMsg(QString msg)
+{
+    emit msgReceived(msg);
+}
+
+void Communication::recvSerialPortCalibTable(QByteArray table)
+{
+    QVariantList list;
+    list.reserve(table.size());
+    for (const char byte : qAsConst(table))
+        list.append(int(static_cast<quint8>(byte)));
+    emit calibTableReceived(list);
+}
+
+bool Communication::open(QString portName)
+{
+    return serialPort->openPort(portName);
+}
+
+bool Communication::isOpen()
+{
+    return serialPort->isPortOpen();
+}
+
+void Communication::close()
+{
+    serialPort->closePort();
+}
+
+QVariantList Communication::getSerialList()
+{
+    return availablePortList();
+}
+
+void Communication::setAdvancedParam(int qcwDuty, int qcwFreq, bool qcwEnable, int redLevel,
+                                     int pdThes, int humiThes, int pumpThes, int inTempLow,
+                                     int inTempHigh, int outTempLow, int outTempHigh)
+{
+    SerialPort *port = serialPort;
+    port->sendData(DataProcess::getInstance()->setAdvancedParam(
+        low8(qcwDuty), low16(qcwFreq), qcwEnable, low8(redLevel), low16(pdThes), low8(humiThes),
+        low16(pumpThes), low8(inTempLow), low8(inTempHigh), low8(outTempLow), low8(outTempHigh)));
+}
+
+void Communication::setIntCtrlParam(int power, int duty, int freq, int openMs)
+{
+    SerialPort *port = serialPort;
+    port->sendData(DataProcess::getInstance()->setIntCtrlParam(low8(power), low8(duty), low16(freq),
+                                                               low16(openMs)));
+}
+
+void Communication::setLaserState(bool state)
+{
+    SerialPort *port = serialPort;
+    port->sendData(DataProcess::getInstance()->setLaserState(state));
+}
+
+void Communication::setCtrlMod(bool intCtrl)
+{
+    SerialPort *port = serialPort;
+    port->sendData(DataProcess::getInstance()->setCtrlMod(intCtrl));
+}
+
+void Communication::setCalib(QVariantList list)
+{
+    SerialPort *port = serialPort;
+    port->sendData(DataProcess::getInstance()->setCalib(list));
+}
+
+void Communication::queryVersion()
+{
+    SerialPort *port = serialPort;
+    port->sendData(DataProcess::getInstance()->queryVersion());
+}
+
+void Communication::queryCalibTable()
+{
+    SerialPort *port = serialPort;
+    port->sendData(DataProcess::getInstance()->queryCalibTable());
+}
+
+void Communication::queryUseTime()
+{
+    SerialPort *port = serialPort;
+    port->sendData(DataProcess::getInstance()->queryUseTime());
+}
+
+void Communication::resetParam()
+{
+    SerialPort *port = serialPort;
+    port->sendData(DataProcess::getInstance()->resetParam());
+}

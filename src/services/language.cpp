@@ -1,0 +1,137 @@
+#include "language.h"
+
+#include "common/single_instance.h"
+#include "language_rules.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QQmlEngine>
+#include <QSettings>
+#include <QTimer>
+
+using namespace language_rules;
+
+namespace {
+
+constexpr int kRestartDelayMs = 700;
+constexpr int kEventPassMs = 100;
+
+QString readSetting(const QString &key)
+{
+    QSettings settings(kSettingsPath, QSettings::IniFormat);
+    return settings.value(key).toString();
+}
+
+void writeSetting(const QString &key, const QString &value)
+{
+    QSettings settings(kSettingsPath, QSettings::IniFormat);
+    settings.setValue(key, value);
+}
+
+// Keeps the window painting and animating for totalMs. Each pass waits for
+// the next event instead of spinning; the timer bounds a pass at passMs.
+void processEventsFor(int totalMs, int passMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QTimer wake;
+    wake.setSingleShot(true);
+    for (qint64 left = totalMs; left > 0; left = totalMs - clock.elapsed()) {
+        wake.start(static_cast<int>(qMin<qint64>(left, passMs)));
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+}
+
+} // namespace
+
+Language *Language::getInstance()
+{
+    return SingleInstance<Language>::get();
+}
+
+Language::Language() = default;
+
+Language::~Language() = default;
+
+QString Language::getNowLanguage()
+{
+    return readSetting(kLanguageKey);
+}
+
+void Language::loadChinese()
+{
+    switchTranslation(kChinese);
+}
+
+void Language::loadEnglish()
+{
+    switchTranslation(kEnglish);
+}
+
+void Language::setFont(QString themeName)
+{
+    if (!appFont)
+        appFont = std::make_unique<QFont>();
+    const QString path = fontForTheme(themeName);
+    auto known = fontIds.constFind(path);
+    const int id = known != fontIds.constEnd() ? *known : QFontDatabase::addApplicationFont(path);
+    if (id >= 0)
+        fontIds.insert(path, id);
+    const QStringList families = QFontDatabase::applicationFontFamilies(id);
+    if (families.isEmpty())
+        return; // keep the current application font
+    appFont->setFamily(families.first());
+    QGuiApplication::setFont(*appFont);
+}
+
+QString Language::getTheme()
+{
+    const QString stored = readSetting(kThemeKey);
+    if (isValidTheme(stored))
+        return stored;
+    writeSetting(kThemeKey, kDark);
+    return kDark;
+}
+
+void Language::setTheme(QString themeName)
+{
+    {
+        QSettings settings(kSettingsPath, QSettings::IniFormat);
+        settings.setValue(kThemeKey, themeName);
+        // The new copy reads the theme in its own start-up: it must be on disk.
+        settings.sync();
+    }
+    processEventsFor(kRestartDelayMs, kEventPassMs);
+    QProcess::startDetached(QCoreApplication::applicationFilePath(),
+                            restartArguments(QCoreApplication::arguments()), QDir::currentPath());
+    QCoreApplication::exit(0);
+}
+
+void Language::applySavedSettings(QQmlEngine *engine)
+{
+    const QString storedLanguage = readSetting(kLanguageKey);
+    Language *self = getInstance();
+    self->engine = engine;
+    self->setFont(self->getTheme());
+    self->switchTranslation(normalizedLanguage(storedLanguage));
+}
+
+void Language::switchTranslation(const QString &languageCode)
+{
+    writeSetting(kLanguageKey, languageCode);
+    if (!translator)
+        translator = std::make_unique<QTranslator>();
+    // A catalogue that fails to load leaves the translator empty: the source texts show.
+    const bool loaded = translator->load(catalogueForLanguage(languageCode));
+    Q_UNUSED(loaded)
+    // Installing again moves it to the front; removing first keeps the
+    // application's list from holding the same translator twice.
+    QCoreApplication::removeTranslator(translator.get());
+    QCoreApplication::installTranslator(translator.get());
+    if (engine)
+        engine->retranslate();
+}

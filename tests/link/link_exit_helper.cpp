@@ -1,0 +1,70 @@
+// Exits with a port open while the worker is busy. Prints "clean exit" when,
+// after every process-wide service is gone, the worker had finished its job:
+// the facade's destructor waited for the worker thread.
+
+#include "link/communication.h"
+#include "link/serial_port.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <QTimer>
+
+#include <atomic>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+enum Job { NotStarted, Running, Finished };
+std::atomic<int> workerJob{NotStarted};
+
+// Constructed before main, so destroyed after the services' owners.
+struct ExitCheck {
+    ~ExitCheck()
+    {
+        if (workerJob.load() != Finished) {
+            std::fputs("the worker was still running at exit\n", stderr);
+            std::fflush(stderr);
+            ::_exit(3);
+        }
+        std::fputs("clean exit\n", stdout);
+        std::fflush(stdout);
+    }
+} exitCheck;
+
+// Keeps the worker busy for a while. Created before the worker starts, so
+// that nothing of it is handed across threads later.
+class BusyJob : public QObject {
+    Q_OBJECT
+public slots:
+    void run()
+    {
+        workerJob = Running;
+        QThread::msleep(300);
+        workerJob = Finished;
+    }
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc < 2)
+        return 2;
+    auto *job = new BusyJob; // abandoned at exit, like the process
+    Communication *link = Communication::getInstance();
+    job->moveToThread(SerialPort::getInstance()->thread());
+    if (!link->open(QString::fromLocal8Bit(argv[1])))
+        return 4;
+    // Let received bytes reach the worker, so its receive timer may be running.
+    QTimer::singleShot(30, &app, &QCoreApplication::quit);
+    app.exec();
+
+    QMetaObject::invokeMethod(job, "run", Qt::QueuedConnection);
+    while (workerJob.load() == NotStarted)
+        QThread::msleep(1);
+    return link->isOpen() ? 0 : 5;
+}
+
+#include "link_exit_helper.moc"

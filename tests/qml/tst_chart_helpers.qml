@@ -1,0 +1,58 @@
+import QtQuick 2.15
+import QtCharts 2.15
+import QtTest 1.2
+import CppSingletonClass 1.0
+
+Item {
+    width: 400
+    height: 300
+
+    ChartView {
+        id: chart
+        anchors.fill: parent
+
+        LineSeries {
+            id: series
+            name: "curve"
+        }
+        LineSeries {
+            id: empty
+            name: "empty"
+        }
+    }
+
+    TestCase {
+        name: "ChartHelpers"
+
+        function init() {
+            series.clear()
+        }
+
+        function test_lastAppendedPointIsReadBack() {
+            QmlPublic.xySeriesAppend(series, 1700000000000, 1.5)
+            QmlPublic.xySeriesAppend(series, 1700000000500, -3)
+            compare(series.count, 2)
+            var last = QmlPublic.xySeriesAt(series, series.count - 1)
+            compare(last.x, 1700000000500)
+            compare(last.y, -3)
+            compare(QmlPublic.xySeriesAt(series, 0), Qt.point(1700000000000, 1.5))
+        }
+
+        function test_outsideTheSeriesGivesOrigin() {
+            QmlPublic.xySeriesAppend(series, 5, 6)
+            compare(QmlPublic.xySeriesAt(series, 1), Qt.point(0, 0))
+            compare(QmlPublic.xySeriesAt(series, -1), Qt.point(0, 0))
+            compare(QmlPublic.xySeriesAt(empty, 0), Qt.point(0, 0))
+            compare(QmlPublic.xySeriesAt(null, 0), Qt.point(0, 0))
+        }
+
+        function test_appendToNullIsIgnored() {
+            QmlPublic.xySeriesAppend(null, 1, 2)
+            compare(series.count, 0)
+        }
+
+        function test_buildStampForm() {
+            verify(/^\d{6}-\d{2}:\d{2}:\d{2}$/.test(QmlPublic.buildDateTime()))
+        }
+    }
+}
