@@ -85,6 +85,12 @@ void Communication::recvSerialPortCalibTable(QByteArray table)
     emit calibTableReceived(list);
 }
 
+// The port writes the frame, or drops it when no port is open.
+void Communication::send(const QByteArray &frame)
+{
+    serialPort->sendData(frame);
+}
+
 bool Communication::open(QString portName)
 {
     return serialPort->openPort(portName);
@@ -109,57 +115,48 @@ void Communication::setAdvancedParam(int qcwDuty, int qcwFreq, bool qcwEnable, i
                                      int pdThes, int humiThes, int pumpThes, int inTempLow,
                                      int inTempHigh, int outTempLow, int outTempHigh)
 {
-    SerialPort *port = serialPort;
-    port->sendData(DataProcess::getInstance()->setAdvancedParam(
+    send(DataProcess::getInstance()->setAdvancedParam(
         low8(qcwDuty), low16(qcwFreq), qcwEnable, low8(redLevel), low16(pdThes), low8(humiThes),
         low16(pumpThes), low8(inTempLow), low8(inTempHigh), low8(outTempLow), low8(outTempHigh)));
 }
 
 void Communication::setIntCtrlParam(int power, int duty, int freq, int openMs)
 {
-    SerialPort *port = serialPort;
-    port->sendData(DataProcess::getInstance()->setIntCtrlParam(low8(power), low8(duty), low16(freq),
-                                                               low16(openMs)));
+    send(DataProcess::getInstance()->setIntCtrlParam(low8(power), low8(duty), low16(freq),
+                                                     low16(openMs)));
 }
 
 void Communication::setLaserState(bool state)
 {
-    SerialPort *port = serialPort;
-    port->sendData(DataProcess::getInstance()->setLaserState(state));
+    send(DataProcess::getInstance()->setLaserState(state));
 }
 
 void Communication::setCtrlMod(bool intCtrl)
 {
-    SerialPort *port = serialPort;
-    port->sendData(DataProcess::getInstance()->setCtrlMod(intCtrl));
+    send(DataProcess::getInstance()->setCtrlMod(intCtrl));
 }
 
 void Communication::setCalib(QVariantList list)
 {
-    SerialPort *port = serialPort;
-    port->sendData(DataProcess::getInstance()->setCalib(list));
+    send(DataProcess::getInstance()->setCalib(list));
 }
 
 void Communication::queryVersion()
 {
-    SerialPort *port = serialPort;
-    port->sendData(DataProcess::getInstance()->queryVersion());
+    send(DataProcess::getInstance()->queryVersion());
 }
 
 void Communication::queryCalibTable()
 {
-    SerialPort *port = serialPort;
-    port->sendData(DataProcess::getInstance()->queryCalibTable());
+    send(DataProcess::getInstance()->queryCalibTable());
 }
 
 void Communication::queryUseTime()
 {
-    SerialPort *port = serialPort;
-    port->sendData(DataProcess::getInstance()->queryUseTime());
+    send(DataProcess::getInstance()->queryUseTime());
 }
 
 void Communication::resetParam()
 {
-    SerialPort *port = serialPort;
-    port->sendData(DataProcess::getInstance()->resetParam());
+    send(DataProcess::getInstance()->resetParam());
 }

@@ -57,6 +57,8 @@ private:
         void run() override;
     };
 
+    void send(const QByteArray &frame);
+
     SerialPort *serialPort = nullptr;
     ChildThread childThread;
 };
