@@ -1,13 +1,10 @@
-// Test driver: the program's own start-up code with the main document taken
-// from the first argument, so tests can run it on documents that fail to load,
-// close themselves or switch the theme. It also appends one line per run to
-// ./copies.log in its working directory when the event loop ends:
-// pid <TAB> working directory <TAB> visible windows <TAB> font family <TAB> arguments
-// (the arguments after the program path, separated by a unit separator).
+// The program's start-up code with the main document taken from the first
+// argument. When the event loop ends it appends one line to ./copies.log:
+// pid, working directory, visible windows, font family and the arguments
+// after the program path (joined by a unit separator), tab-separated.
 
 #include "startup.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFont>
@@ -16,9 +13,7 @@
 
 #include <cstdio>
 
-namespace {
-
-void logRunAtQuit()
+static void logRunAtQuit()
 {
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, [] {
         int visibleWindows = 0;
@@ -34,9 +29,6 @@ void logRunAtQuit()
         log.write(fields.join('\t').toUtf8() + '\n');
     });
 }
-
-} // namespace
-
 Q_COREAPP_STARTUP_FUNCTION(logRunAtQuit)
 
 int main(int argc, char *argv[])
@@ -45,6 +37,5 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "usage: %s MAIN-DOCUMENT-URL [ARGUMENT...]\n", argv[0]);
         return 2;
     }
-    const QString mainDocument = QString::fromLocal8Bit(argv[1]);
-    return runApplication(argc, argv, mainDocument);
+    return runApplication(argc, argv, QString::fromLocal8Bit(argv[1]));
 }

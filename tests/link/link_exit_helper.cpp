@@ -1,6 +1,6 @@
-// Exits with a port open while the worker is busy. Prints "clean exit" when,
-// after every process-wide service is gone, the worker had finished its job:
-// the facade's destructor waited for the worker thread.
+// Exits with a port open while the worker is busy. Prints "clean exit" only
+// if the worker had finished its job once every service was gone: the
+// facade's destructor waited for the worker thread.
 
 #include "link/communication.h"
 #include "link/serial_port.h"
@@ -24,16 +24,12 @@ struct ExitCheck {
     {
         if (workerJob.load() != Finished) {
             std::fputs("the worker was still running at exit\n", stderr);
-            std::fflush(stderr);
             ::_exit(3);
         }
-        std::fputs("clean exit\n", stdout);
-        std::fflush(stdout);
+        std::puts("clean exit");
     }
 } exitCheck;
 
-// Keeps the worker busy for a while. Created before the worker starts, so
-// that nothing of it is handed across threads later.
 class BusyJob : public QObject {
     Q_OBJECT
 public slots:
@@ -50,12 +46,10 @@ public slots:
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    if (argc < 2)
-        return 2;
     auto *job = new BusyJob; // abandoned at exit, like the process
     Communication *link = Communication::getInstance();
     job->moveToThread(SerialPort::getInstance()->thread());
-    if (!link->open(QString::fromLocal8Bit(argv[1])))
+    if (argc < 2 || !link->open(QString::fromLocal8Bit(argv[1])))
         return 4;
     // Let received bytes reach the worker, so its receive timer may be running.
     QTimer::singleShot(30, &app, &QCoreApplication::quit);

@@ -6,41 +6,36 @@
 
 #include "protocol/frame.h"
 
-#include <QByteArray>
-#include <QCoreApplication>
-#include <QElapsedTimer>
+#include <QMetaMethod>
+#include <QRegularExpression>
 #include <QSerialPort>
-#include <QString>
-#include <QStringList>
-#include <QtGlobal>
+#include <QTest>
 
-#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
-#include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <mutex>
 
 // The controller's end is the master; the link opens the slave by its path.
 // The test keeps its own slave descriptor open so that the master never
-// reports a hang-up while the link has the slave closed.
+// reports a hang-up while the link has the slave closed. The slave starts at
+// 9600 baud with two stop bits, settings the link must replace.
 class PtyPair {
 public:
     PtyPair()
     {
         char name[256] = {};
-        if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-            master = slave = -1;
+        if (::openpty(&master, &slave, name, nullptr, nullptr) != 0)
             return;
-        }
         path = QString::fromLocal8Bit(name);
         termios tio;
         ::tcgetattr(slave, &tio);
         ::cfmakeraw(&tio);
+        ::cfsetspeed(&tio, B9600);
+        tio.c_cflag |= CSTOPB;
         ::tcsetattr(slave, TCSANOW, &tio);
     }
     ~PtyPair()
@@ -52,23 +47,19 @@ public:
     PtyPair(const PtyPair &) = delete;
     PtyPair &operator=(const PtyPair &) = delete;
 
-    bool isValid() const { return master >= 0; }
     const QString &slavePath() const { return path; }
     int slaveFd() const { return slave; }
 
     // Blocking; safe from any thread.
     bool write(const QByteArray &bytes) const
     {
-        const char *p = bytes.constData();
-        qsizetype left = bytes.size();
-        while (left > 0) {
-            const ssize_t n = ::write(master, p, size_t(left));
+        for (qsizetype at = 0; at < bytes.size();) {
+            const ssize_t n = ::write(master, bytes.constData() + at, size_t(bytes.size() - at));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
                 return false;
-            p += n;
-            left -= n;
+            at += n;
         }
         return true;
     }
@@ -78,21 +69,21 @@ public:
     QByteArray read(int expected, int timeoutMs) const
     {
         QByteArray got;
-        QElapsedTimer clock;
-        clock.start();
-        while (got.size() < expected && clock.elapsed() < timeoutMs) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            pollfd pfd{master, POLLIN, 0};
-            if (::poll(&pfd, 1, 5) <= 0 || !(pfd.revents & POLLIN))
-                continue;
-            char buf[4096];
-            const ssize_t n = ::read(master, buf, sizeof buf);
-            if (n > 0)
-                got.append(buf, int(n));
-        }
+        (void)QTest::qWaitFor(
+            [&] {
+                char buf[4096];
+                pollfd pfd{master, POLLIN, 0};
+                while (::poll(&pfd, 1, 0) > 0 && (pfd.revents & POLLIN)) {
+                    const ssize_t n = ::read(master, buf, sizeof buf);
+                    if (n <= 0)
+                        break;
+                    got.append(buf, int(n));
+                }
+                return got.size() >= expected;
+            },
+            timeoutMs);
         return got;
     }
-
     // Everything the link writes within `ms`.
     QByteArray readFor(int ms) const { return read(1 << 30, ms); }
 
@@ -150,75 +141,56 @@ inline QByteArray messageFrame(const QByteArray &text)
     return incomingFrame(3, text);
 }
 
-// Collects the debug lines of every thread once installed (QtTest installs
-// its own handler when the run starts, so install from initTestCase) and
-// hands them on to the previous handler.
+// Signatures of the methods a class adds to its meta-object, in index order.
+inline QStringList methodsOf(const QMetaObject &mo)
+{
+    QStringList methods;
+    for (int i = mo.methodOffset(); i < mo.methodCount(); ++i)
+        methods.append(QString::fromLatin1(mo.method(i).methodSignature()));
+    return methods;
+}
+
+// The parameter names of the first three signals, as QML handlers see them.
+inline QList<QByteArray> signalParameterNames(const QMetaObject &mo)
+{
+    QList<QByteArray> names;
+    for (int i = 0; i < 3; ++i)
+        names += mo.method(mo.methodOffset() + i).parameterNames();
+    return names;
+}
+
+// Collects the debug lines of every thread and hands them on. QtTest installs
+// its own handler when the run starts (and restores the old one at the end),
+// so install from initTestCase.
 class DebugCapture {
 public:
-    DebugCapture() = default;
-    ~DebugCapture()
-    {
-        if (current().load() == this) {
-            qInstallMessageHandler(previous);
-            current().store(nullptr);
-        }
-    }
-    DebugCapture(const DebugCapture &) = delete;
-    DebugCapture &operator=(const DebugCapture &) = delete;
-
-    void install()
-    {
-        previous = qInstallMessageHandler(&DebugCapture::handler);
-        current().store(this);
-    }
-
-    QStringList lines() const
+    static void install() { previous = qInstallMessageHandler(&handler); }
+    static QStringList lines()
     {
         std::lock_guard<std::mutex> lock(guard);
         return captured;
     }
-    QStringList linesStartingWith(const QString &prefix) const
+    static QStringList linesStartingWith(const QString &prefix)
     {
-        QStringList out;
-        for (const QString &line : lines())
-            if (line.startsWith(prefix))
-                out.append(line);
-        return out;
+        return lines().filter(QRegularExpression("^" + QRegularExpression::escape(prefix)));
     }
-    void clear()
+    static void clear()
     {
         std::lock_guard<std::mutex> lock(guard);
         captured.clear();
     }
 
 private:
-    static std::atomic<DebugCapture *> &current()
-    {
-        static std::atomic<DebugCapture *> capture{nullptr};
-        return capture;
-    }
     static void handler(QtMsgType type, const QMessageLogContext &context, const QString &msg)
     {
-        if (DebugCapture *c = current().load()) {
-            {
-                std::lock_guard<std::mutex> lock(c->guard);
-                c->captured.append(msg);
-            }
-            if (c->previous)
-                c->previous(type, context, msg);
+        {
+            std::lock_guard<std::mutex> lock(guard);
+            captured.append(msg);
         }
+        previous(type, context, msg);
     }
 
-    mutable std::mutex guard;
-    QStringList captured;
-    QtMessageHandler previous = nullptr;
+    static inline std::mutex guard;
+    static inline QStringList captured;
+    static inline QtMessageHandler previous = nullptr;
 };
-
-// Processor time this process used, in milliseconds.
-inline double processCpuMs()
-{
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    const auto ms = [](const timeval &t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
-}

@@ -3,30 +3,20 @@
 #include <QProcess>
 #include <QtTest>
 
-// The process exits with a port open and the worker busy: the facade stops
-// the worker before the port object and its timer go, without a crash or a
-// hang.
+// The process exits with a port open, bytes arriving and the worker busy: the
+// facade stops the worker before the port object and its timer go, without a
+// crash or a hang.
 class TestLinkExit : public QObject {
     Q_OBJECT
 
 private slots:
-    void exitWithAnOpenPort_data()
-    {
-        QTest::addColumn<bool>("bytesArriving");
-        QTest::newRow("idle line") << false;
-        QTest::newRow("bytes arriving") << true;
-    }
     void exitWithAnOpenPort()
     {
-        QFETCH(bool, bytesArriving);
         PtyPair a;
-        QVERIFY(a.isValid());
-        if (bytesArriving)
-            a.write(statusFrame(1) + statusFrame(2).left(20));
+        a.write(statusFrame(1) + statusFrame(2).left(20)); // the receive timer may be running
 
         QProcess helper;
         helper.start(LINK_EXIT_HELPER, {a.slavePath()});
-        QVERIFY(helper.waitForStarted(10000));
         QVERIFY2(helper.waitForFinished(30000), "the helper hung at exit");
         const QByteArray err = helper.readAllStandardError();
         QCOMPARE(helper.exitStatus(), QProcess::NormalExit);

@@ -1,8 +1,7 @@
 #pragma once
 
-// Helpers shared by the protocol tests. Everything here is written from the
-// wire format alone, without the production helpers, so that the tests can
-// compare against it.
+// Helpers shared by the protocol tests, written from the wire format alone so
+// that the production code can be compared against them.
 
 #include <QByteArray>
 #include <QRandomGenerator>
@@ -19,8 +18,7 @@ inline quint16 bitwiseCrc16(const QByteArray &bytes)
     for (char c : bytes) {
         crc ^= static_cast<quint8>(c);
         for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1) ? static_cast<quint16>((crc >> 1) ^ 0xA001)
-                            : static_cast<quint16>(crc >> 1);
+            crc = (crc & 1) ? quint16((crc >> 1) ^ 0xA001) : quint16(crc >> 1);
     }
     return crc;
 }
@@ -32,7 +30,7 @@ inline quint8 byteAt(const QByteArray &bytes, int i)
 
 inline void xorByte(QByteArray &bytes, int i, int mask)
 {
-    bytes[i] = static_cast<char>(static_cast<quint8>(bytes.at(i)) ^ mask);
+    bytes[i] = static_cast<char>(byteAt(bytes, i) ^ mask);
 }
 
 inline void appendLe16(QByteArray &out, quint16 value)
@@ -44,13 +42,12 @@ inline void appendLe16(QByteArray &out, quint16 value)
 // An incoming frame: AA | L (LE16) | type | payload | crc (LE) | 55.
 inline QByteArray incomingFrame(quint8 type, const QByteArray &payload)
 {
-    QByteArray f;
-    f.append(static_cast<char>(0xAA));
-    appendLe16(f, static_cast<quint16>(payload.size()));
+    QByteArray f(1, '\xAA');
+    appendLe16(f, quint16(payload.size()));
     f.append(static_cast<char>(type));
     f.append(payload);
     appendLe16(f, bitwiseCrc16(f));
-    f.append(static_cast<char>(0x55));
+    f.append('\x55');
     return f;
 }
 

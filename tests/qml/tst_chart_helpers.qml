@@ -3,23 +3,12 @@ import QtCharts 2.15
 import QtTest 1.2
 import CppSingletonClass 1.0
 
-Item {
+ChartView {
     width: 400
     height: 300
 
-    ChartView {
-        id: chart
-        anchors.fill: parent
-
-        LineSeries {
-            id: series
-            name: "curve"
-        }
-        LineSeries {
-            id: empty
-            name: "empty"
-        }
-    }
+    LineSeries { id: series }
+    LineSeries { id: empty }
 
     TestCase {
         name: "ChartHelpers"
@@ -28,14 +17,12 @@ Item {
             series.clear()
         }
 
-        function test_lastAppendedPointIsReadBack() {
+        function test_appendedPointsAreReadBack() {
             QmlPublic.xySeriesAppend(series, 1700000000000, 1.5)
             QmlPublic.xySeriesAppend(series, 1700000000500, -3)
             compare(series.count, 2)
-            var last = QmlPublic.xySeriesAt(series, series.count - 1)
-            compare(last.x, 1700000000500)
-            compare(last.y, -3)
             compare(QmlPublic.xySeriesAt(series, 0), Qt.point(1700000000000, 1.5))
+            compare(QmlPublic.xySeriesAt(series, 1), Qt.point(1700000000500, -3))
         }
 
         function test_outsideTheSeriesGivesOrigin() {
@@ -44,11 +31,8 @@ Item {
             compare(QmlPublic.xySeriesAt(series, -1), Qt.point(0, 0))
             compare(QmlPublic.xySeriesAt(empty, 0), Qt.point(0, 0))
             compare(QmlPublic.xySeriesAt(null, 0), Qt.point(0, 0))
-        }
-
-        function test_appendToNullIsIgnored() {
             QmlPublic.xySeriesAppend(null, 1, 2)
-            compare(series.count, 0)
+            compare(series.count, 1)
         }
 
         function test_buildStampForm() {

@@ -10,15 +10,6 @@
 
 #include <memory>
 
-// Time that moves only when a test says so.
-struct ManualClock {
-    qint64 now = 1000;
-    sim::Clock clock()
-    {
-        return [this] { return now; };
-    }
-};
-
 // The bytes of a command payload from a list of values, each one byte.
 inline QByteArray bytes(std::initializer_list<int> values)
 {
@@ -28,11 +19,7 @@ inline QByteArray bytes(std::initializer_list<int> values)
     return out;
 }
 
-inline sim::DecodedCommand command(quint8 code, const QByteArray &payload = {})
-{
-    return sim::decodeCommand({code, payload});
-}
-
+// A big-endian 16-bit value, as command payloads carry them.
 inline QByteArray be16(int v)
 {
     return bytes({(v >> 8) & 0xFF, v & 0xFF});
@@ -47,36 +34,52 @@ inline QByteArray advancedPayload(int qcwDuty, int qcwFreq, bool qcwEnable, int 
            bytes({humi}) + be16(pump) + bytes({inLow, inHigh, outLow, outHigh});
 }
 
+// The factory values, with only the QCW switch and the limits for humidity and inlet changed.
+inline QByteArray advancedPayload(bool qcw, int humiHigh = 80, int inletHigh = 35)
+{
+    return advancedPayload(50, 1000, qcw, 50, 30, humiHigh, 10, 15, inletHigh, 15, 40);
+}
+
 inline QByteArray intCtrlPayload(int power, int duty, int freq, int openMs)
 {
     return bytes({power, duty}) + be16(freq) + be16(openMs);
 }
 
-inline QStringList messages(const sim::CommandOutcome &o)
+inline QStringList messages(const QVector<sim::Reply> &replies)
 {
     QStringList out;
-    for (const sim::Reply &r : o.replies)
+    for (const sim::Reply &r : replies)
         if (r.type == sim::kMessageFrame)
             out << QString::fromUtf8(r.payload);
     return out;
 }
 
-// A model on a manual clock, started on a fixed date.
+// A model on a clock that moves only when the test says so, started on a fixed date.
 struct ModelFixture {
-    ManualClock time;
+    qint64 now = 1000;
     std::unique_ptr<sim::DeviceModel> model;
     explicit ModelFixture(sim::DeviceIdentity identity = {})
+        : model(std::make_unique<sim::DeviceModel>(
+              identity, [this] { return now; }, QDateTime(QDate(2026, 3, 14), QTime(9, 26, 53)), 7))
     {
-        model = std::make_unique<sim::DeviceModel>(
-            identity, time.clock(), QDateTime(QDate(2026, 3, 14), QTime(9, 26, 53)), 7);
     }
     sim::CommandOutcome send(quint8 code, const QByteArray &payload = {})
     {
-        return model->handle(command(code, payload));
+        return model->handle(sim::decodeCommand({code, payload}));
+    }
+    QStringList ask(quint8 code, const QByteArray &payload = {})
+    {
+        return messages(send(code, payload).replies);
+    }
+    // Starts emission at power 50 %, duty 50 %, for openMs.
+    void startEmission(int openMs = sim::kContinuousEmission)
+    {
+        send(sim::kSetIntCtrlParam, intCtrlPayload(50, 50, 1000, openMs));
+        send(sim::kSetLaserState, bytes({1}));
     }
     void advance(qint64 ms)
     {
-        time.now += ms;
+        now += ms;
         model->update();
     }
 };
@@ -102,12 +105,4 @@ public:
         connected = false;
         emit clientDisconnected();
     }
-    QByteArray all() const
-    {
-        QByteArray out;
-        for (const QByteArray &w : writes)
-            out += w;
-        return out;
-    }
-    void clientSends(const QByteArray &b) { emit received(b); }
 };

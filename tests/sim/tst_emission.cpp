@@ -1,6 +1,5 @@
 // When the simulated laser emits, on a clock the test moves by hand.
 
-#include "device_model.h"
 #include "sim_test_support.h"
 
 #include <QtTest>
@@ -13,8 +12,8 @@ private slots:
     void timedEmissionEndsAfterOnMs_data()
     {
         QTest::addColumn<int>("onMs");
+        QTest::newRow("0 ms") << 0;
         QTest::newRow("1 ms") << 1;
-        QTest::newRow("1000 ms") << 1000;
         QTest::newRow("60000 ms") << 60000;
         QTest::newRow("0xFAA9, one below continuous") << 0xFAA9;
     }
@@ -23,43 +22,28 @@ private slots:
     {
         QFETCH(int, onMs);
         ModelFixture f;
-        f.send(kSetIntCtrlParam, intCtrlPayload(50, 50, 1000, onMs));
-        f.send(kSetLaserState, bytes({1}));
-        QVERIFY(f.model->emitting());
-        QCOMPARE(f.model->status().laserOutputting, quint8(1));
-        f.advance(onMs - 1);
-        QVERIFY(f.model->emitting());
-        f.advance(1);
+        f.startEmission(onMs);
+        if (onMs > 0) {
+            QCOMPARE(f.model->status().laserOutputting, quint8(1));
+            f.advance(onMs - 1);
+            QVERIFY(f.model->emitting());
+        }
+        f.advance(onMs > 0 ? 1 : 0);
         QVERIFY(!f.model->emitting());
         QCOMPARE(f.model->status().laserOutputting, quint8(0));
     }
 
-    void zeroOnMsGivesNoLastingEmission()
+    void stopEndsEmissionOfEitherKind()
     {
         ModelFixture f;
-        f.send(kSetIntCtrlParam, intCtrlPayload(50, 50, 1000, 0));
-        f.send(kSetLaserState, bytes({1}));
-        f.advance(0);
-        QVERIFY(!f.model->emitting());
-    }
-
-    void continuousEmissionRunsUntilStopped()
-    {
-        ModelFixture f;
-        f.send(kSetIntCtrlParam, intCtrlPayload(50, 50, 1000, kContinuousEmission));
-        f.send(kSetLaserState, bytes({1}));
+        f.startEmission();
         for (int i = 0; i < 10; ++i)
             f.advance(3600 * 1000);
         QVERIFY(f.model->emitting());
         f.send(kSetLaserState, bytes({0}));
         QVERIFY(!f.model->emitting());
-    }
 
-    void stopEndsTimedEmissionEarly()
-    {
-        ModelFixture f;
-        f.send(kSetIntCtrlParam, intCtrlPayload(50, 50, 1000, 5000));
-        f.send(kSetLaserState, bytes({1}));
+        f.startEmission(5000);
         f.advance(1000);
         f.send(kSetLaserState, bytes({0}));
         QVERIFY(!f.model->emitting());
@@ -67,52 +51,24 @@ private slots:
         QVERIFY(!f.model->emitting());
     }
 
-    void restartBeginsANewPeriod()
+    // Each start begins a new period, of the intLaserOnMs set at that start.
+    void eachStartBeginsANewPeriod()
     {
         ModelFixture f;
-        f.send(kSetIntCtrlParam, intCtrlPayload(50, 50, 1000, 1000));
+        f.startEmission(1000);
+        f.advance(800);
+        f.send(kSetIntCtrlParam, intCtrlPayload(50, 50, 1000, 3000));
+        f.advance(199);
+        QVERIFY(f.model->emitting());
+        f.advance(1);
+        QVERIFY(!f.model->emitting());
+
         f.send(kSetLaserState, bytes({1}));
         f.advance(800);
         f.send(kSetLaserState, bytes({1}));
-        f.advance(800); // 1600 ms after the first start, 800 after the second
+        f.advance(2999); // 3799 ms after the first start, 2999 after the second
         QVERIFY(f.model->emitting());
-        f.advance(200);
-        QVERIFY(!f.model->emitting());
-    }
-
-    void newOnMsAppliesToTheNextStart()
-    {
-        ModelFixture f;
-        f.send(kSetIntCtrlParam, intCtrlPayload(50, 50, 1000, 1000));
-        f.send(kSetLaserState, bytes({1}));
-        f.send(kSetIntCtrlParam, intCtrlPayload(50, 50, 1000, 3000));
-        f.advance(1000);
-        QVERIFY(!f.model->emitting());
-        f.send(kSetLaserState, bytes({1}));
-        f.advance(2999);
-        QVERIFY(f.model->emitting());
-    }
-
-    void emissionTimeIsCountedOnlyWhileEmitting()
-    {
-        DeviceIdentity id;
-        id.laserOnMinutes = 0;
-        ModelFixture f(id);
-        f.send(kSetIntCtrlParam, intCtrlPayload(50, 50, 1000, 60000));
-        for (int i = 0; i < 3; ++i) {
-            f.send(kSetLaserState, bytes({1}));
-            f.advance(45 * 1000);
-            f.advance(45 * 1000); // emission ended 15 s into this step
-        }
-        QCOMPARE(f.model->laserOnMinutes(), 3);
-    }
-
-    void switchingModeStopsEmission()
-    {
-        ModelFixture f;
-        f.send(kSetIntCtrlParam, intCtrlPayload(50, 50, 1000, kContinuousEmission));
-        f.send(kSetLaserState, bytes({1}));
-        f.send(kSetCtrlMod, bytes({0}));
+        f.advance(1);
         QVERIFY(!f.model->emitting());
     }
 
@@ -120,42 +76,38 @@ private slots:
     {
         ModelFixture f;
         f.model->setAnalogInput(40);
+        f.startEmission();
         f.advance(100);
         QCOMPARE(f.model->status().db25Power, quint8(0)); // not read in internal mode
         f.send(kSetCtrlMod, bytes({0}));
+        QVERIFY(!f.model->emitting()); // switching the mode stops emission
         QCOMPARE(f.model->status().db25Power, quint8(40));
-        QVERIFY(!f.model->emitting());
 
         // The laser-state command has no say in external mode.
-        const CommandOutcome o = f.send(kSetLaserState, bytes({1}));
-        QVERIFY(o.note.contains("external"));
+        QVERIFY(f.send(kSetLaserState, bytes({1})).note.contains("external"));
         QVERIFY(!f.model->emitting());
 
         f.model->setExternalGate(true);
         f.advance(100);
         QVERIFY(f.model->emitting());
         QVERIFY(qAbs(f.model->status().pumpCurrent[0] - 0.4 * 12000) < 100);
-        f.model->setAnalogInput(80);
+        f.model->setAnalogInput(150); // clamped
         f.advance(100);
-        QCOMPARE(f.model->status().db25Power, quint8(80));
-        QVERIFY(qAbs(f.model->status().pumpCurrent[0] - 0.8 * 12000) < 100);
+        QCOMPARE(f.model->status().db25Power, quint8(100));
+        QVERIFY(qAbs(f.model->status().pumpCurrent[0] - 12000) < 200);
         f.advance(3600 * 1000); // no time limit
         QVERIFY(f.model->emitting());
+        f.model->setAnalogInput(-3);
         f.model->setExternalGate(false);
         f.advance(100);
         QVERIFY(!f.model->emitting());
-    }
-
-    void analogInputIsClamped()
-    {
-        ModelFixture f;
-        f.send(kSetCtrlMod, bytes({0}));
-        f.model->setAnalogInput(150);
-        f.advance(1);
-        QCOMPARE(f.model->status().db25Power, quint8(100));
-        f.model->setAnalogInput(-3);
-        f.advance(1);
         QCOMPARE(f.model->status().db25Power, quint8(0));
+        // Switching back to internal control stops emission too.
+        f.model->setExternalGate(true);
+        f.advance(100);
+        QVERIFY(f.model->emitting());
+        f.send(kSetCtrlMod, bytes({1}));
+        QVERIFY(!f.model->emitting());
     }
 };
 
