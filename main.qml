@@ -1,14 +1,52 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
-import QtQuick.Layouts 1.15
 import QtQuick.Window 2.15
 import CppSingletonClass 1.0
 import "qml"
 
-// The main window. Until the sidebar and the status page exist it shows the
-// port list and the language and theme switches.
+// The main window: holds the latest status record, supervises whether the
+// device is online, routes device messages to the page's list, and lays out
+// the sidebar, the page and the message box.
 ApplicationWindow {
     id: window
+
+    // Stand-in values until the device's first record arrives. They are not
+    // processed as a record: the one-time captures stay armed for the device.
+    property var devInfo: ({
+            "alarmState": 34096,
+            "ambientHumi": 0,
+            "ambientTemp": 0,
+            "bleState": 1,
+            "chipShortId": "927C0226",
+            "emergencyStop": 1,
+            "framGood": 1,
+            "humiHigh": 50,
+            "inletWaterTemp": 423,
+            "inletWaterTempHigh": 40,
+            "inletWaterTempLow": 20,
+            "intDac": 20,
+            "intLaserOnMs": 1000,
+            "intPwmDuty": 20,
+            "intPwmFreq": 1000,
+            "laserOutputting": 1,
+            "maxPower": 0,
+            "mode": 0,
+            "opticalVals": [423, 387],
+            "outletWaterTemp": 423,
+            "outletWaterTempHigh": 40,
+            "outletWaterTempLow": 20,
+            "pdAlarmThes": 500,
+            "pumpCurrent": [50000, 50000, 50000, 50000],
+            "pumpCurrentAlarmThes": 500,
+            "qbhLink": 1,
+            "qcwDuty": 50,
+            "qcwEnable": 0,
+            "qcwFreq": 1000,
+            "redCurrent": 7,
+            "redPowerLevel": 50,
+            "rtcGood": 0,
+            "waterLink": 1
+        })
 
     visible: Public.windowVisible
     width: 1280
@@ -25,90 +63,70 @@ ApplicationWindow {
         }
     }
 
-    Rectangle {
-        id: card
+    // A click on an empty spot takes the focus, so an input being edited
+    // commits or corrects its value.
+    MouseArea {
+        anchors.fill: parent
+        onPressed: forceActiveFocus()
+    }
 
-        anchors.centerIn: parent
-        width: 420
-        height: column.implicitHeight + 48
-        radius: 8
-        color: Public.theme.cardBgColor
+    Sidebar {
+        id: sidebar
 
-        ColumnLayout {
-            id: column
+        x: 0
+        y: 0
+        width: 320
+        height: window.height
+        msgBox: msgBox
+        devInfo: window.devInfo
+        onMessageLine: content.insertMsg(text)
+    }
 
-            anchors.centerIn: parent
-            width: parent.width - 48
-            spacing: 16
+    Content {
+        id: content
 
-            Label {
-                text: "Orrindel"
-                font.pixelSize: 32
-                font.bold: true
-                color: Public.theme.cardTitleColor
-                Layout.alignment: Qt.AlignHCenter
+        x: sidebar.width + 10
+        y: 10
+        width: window.width - x
+        height: window.height - 20
+        msgBox: msgBox
+        devInfo: window.devInfo
+    }
+
+    Model {
+        id: msgBox
+
+        anchors.fill: parent
+    }
+
+    // No record for 1100 ms: the device is offline.
+    Timer {
+        id: onlineTimer
+
+        interval: 1100
+        repeat: false
+        onTriggered: {
+            Public.devOnline = false
+            Public.devQcwEnable = false
+        }
+    }
+
+    Connections {
+        target: Communication
+
+        function onDataReceived(rxObj) {
+            window.devInfo = rxObj
+            // Each return to online asks once for the version, which also
+            // tells whether the device has QCW mode.
+            if (!Public.devOnline) {
+                Public.devOnline = true
+                Communication.queryVersion()
             }
+            onlineTimer.restart()
+        }
 
-            Label {
-                text: qsTranslate("Sidebar", "设备连接")
-                font.pixelSize: 20
-                color: Public.theme.cardTitleColor
-            }
-
-            ComboBox {
-                id: portList
-
-                Layout.fillWidth: true
-                textRole: "fullName"
-                model: Communication.getSerialList()
-            }
-
-            Label {
-                text: qsTranslate("Sidebar", "其它设置")
-                font.pixelSize: 20
-                color: Public.theme.cardTitleColor
-            }
-
-            GridLayout {
-                columns: 2
-                columnSpacing: 20
-                rowSpacing: 8
-                Layout.fillWidth: true
-
-                Button {
-                    text: "中/En"
-                    Layout.fillWidth: true
-                    onClicked: {
-                        if (Language.getNowLanguage() === "cn")
-                            Language.loadEnglish()
-                        else
-                            Language.loadChinese()
-                        Public.language = Language.getNowLanguage()
-                    }
-                }
-                Button {
-                    text: qsTranslate("Sidebar", "刷新")
-                    Layout.fillWidth: true
-                    onClicked: portList.model = Communication.getSerialList()
-                }
-                Button {
-                    text: qsTranslate("Sidebar", "亮色主题")
-                    Layout.fillWidth: true
-                    onClicked: Public.switchTheme("light")
-                }
-                Button {
-                    text: qsTranslate("Sidebar", "暗色主题")
-                    Layout.fillWidth: true
-                    onClicked: Public.switchTheme("dark")
-                }
-            }
-
-            Label {
-                text: "Rev:" + QmlPublic.buildDateTime()
-                font.pixelSize: 14
-                color: Public.theme.textMainColor
-                Layout.alignment: Qt.AlignHCenter
-            }
+        function onMsgReceived(msg) {
+            content.insertMsg(Public.msgKeywordToText(msg))
         }
     }
 }

@@ -4,257 +4,303 @@
 <context>
     <name>Content</name>
     <message>
-        <location filename="ui_texts.js" line="+101"/>
+        <location filename="../qml/Content.qml" line="+151"/>
         <source>设备信息</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location filename="../qml/content_rules.js" line="+178"/>
+        <location filename="ui_texts.js" line="+16"/>
         <source>设备型号</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+5"/>
+        <location filename="ui_texts.js" line="+1"/>
         <source>设备编号</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+5"/>
+        <location filename="ui_texts.js" line="+1"/>
         <source>出光状态</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+3"/>
+        <location filename="ui_texts.js" line="+1"/>
         <source>使能开启</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location line="+1"/>
+        <location filename="ui_texts.js" line="+1"/>
         <source>使能关闭</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+6"/>
+        <location filename="ui_texts.js" line="+1"/>
         <source>控制状态</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location filename="../qml/Content.qml" line="+160"/>
+        <location filename="../qml/content_rules.js" line="+3"/>
         <source>内控</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="-10"/>
+        <location filename="../qml/content_rules.js" line="+1"/>
         <source>外控</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location filename="../qml/content_rules.js" line="+5"/>
+        <location filename="ui_texts.js" line="+1"/>
         <source>急停状态</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+3"/>
+        <location filename="ui_texts.js" line="+1"/>
         <source>急停</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location line="+1"/>
+        <location line="+8"/>
+        <location line="+9"/>
+        <location line="+9"/>
+        <location line="+9"/>
+        <location line="+9"/>
+        <location filename="ui_texts.js" line="+1"/>
         <source>正常</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="-39"/>
+        <location filename="ui_texts.js" line="+1"/>
         <source>存储状态</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+4"/>
+        <location line="+9"/>
+        <location filename="ui_texts.js" line="+1"/>
         <source>错误</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="-4"/>
+        <location filename="ui_texts.js" line="+1"/>
         <source>时钟状态</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+9"/>
+        <location filename="ui_texts.js" line="+1"/>
         <source>蓝牙状态</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+4"/>
+        <location filename="ui_texts.js" line="+1"/>
         <source>未就绪</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+5"/>
+        <location filename="ui_texts.js" line="+1"/>
         <source>水冷状态</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+4"/>
+        <location line="+9"/>
+        <location filename="ui_texts.js" line="+1"/>
         <source>断开</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="-4"/>
+        <location filename="ui_texts.js" line="+1"/>
         <source>QBH状态</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location filename="../qml/Content.qml" line="+226"/>
+        <location filename="../qml/content_rules.js" line="+9"/>
         <source>进水温度</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+0"/>
+        <location filename="../qml/content_rules.js" line="+6"/>
         <source>出水温度</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+0"/>
+        <location filename="../qml/content_rules.js" line="+6"/>
         <source>环境温度</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location filename="../qml/content_rules.js" line="+6"/>
+        <location filename="ui_texts.js" line="+1"/>
         <source>环境湿度</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+6"/>
+        <location filename="ui_texts.js" line="+1"/>
         <source>红光电流</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+6"/>
+        <location filename="ui_texts.js" line="+1"/>
         <source>光电信号</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+5"/>
+        <location filename="ui_texts.js" line="+1"/>
         <source>泵浦电流</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location filename="../qml/Content.qml" line="-271"/>
         <source>激光内控</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+19"/>
+        <location line="+167"/>
         <source>刷新</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="-153"/>
         <source>持续出光模式</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+39"/>
         <source>频率</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+18"/>
         <source>占空比</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+18"/>
         <source>峰值功率</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+20"/>
         <source>出光时间</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="-55"/>
+        <location line="+18"/>
+        <location line="+18"/>
+        <location line="+20"/>
         <source>错误:参数范围</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="-216"/>
+        <source>接收指示</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+227"/>
         <source>出光</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+9"/>
         <source>关光</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+13"/>
+        <location line="+48"/>
         <source>运行信息</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="-33"/>
         <source>清空</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+64"/>
         <source>光感曲线</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+2"/>
         <source>光感</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+10"/>
         <source>显示温度曲线</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+15"/>
         <source>温度曲线</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+13"/>
         <source>显示光感曲线</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+16"/>
         <source>泵浦电流曲线</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <location line="+4"/>
+        <location line="+1"/>
+        <location line="+1"/>
         <location line="+1"/>
         <source>电流</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+11"/>
         <source>显示功率曲线</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+15"/>
         <source>激光功率曲线</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+3"/>
         <source>调制功率</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+10"/>
         <source>显示电流曲线</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="-571"/>
         <source>请连接设备</source>
         <translation type="unfinished"></translation>
     </message>
@@ -262,7 +308,7 @@
 <context>
     <name>IconButton</name>
     <message>
-        <location line="-115"/>
+        <location filename="../qml/IconButton.qml" line="+12"/>
         <source>保存</source>
         <translation type="unfinished"></translation>
     </message>
@@ -270,37 +316,38 @@
 <context>
     <name>Model</name>
     <message>
-        <location line="+18"/>
+        <location filename="../qml/Model.qml" line="+9"/>
         <source>提示信息</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+4"/>
+        <location line="+43"/>
         <source>提示</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="-32"/>
         <source>警告</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+2"/>
         <source>确认操作</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+3"/>
         <source>输入</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+121"/>
         <source>确定</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+8"/>
         <source>取消</source>
         <translation type="unfinished"></translation>
     </message>
@@ -308,7 +355,7 @@
 <context>
     <name>MyLed</name>
     <message>
-        <location line="-16"/>
+        <location filename="../qml/MyLed.qml" line="+15"/>
         <source>开</source>
         <translation type="unfinished"></translation>
     </message>
@@ -321,7 +368,7 @@
 <context>
     <name>MySwitch</name>
     <message>
-        <location line="+4"/>
+        <location filename="../qml/MySwitch.qml" line="+10"/>
         <source>开</source>
         <translation type="unfinished"></translation>
     </message>
@@ -334,32 +381,37 @@
 <context>
     <name>NormalChart</name>
     <message>
-        <location line="+105"/>
+        <location filename="../qml/NormalChart.qml" line="+437"/>
         <source>保存波形</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+9"/>
         <source>重置图表</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="-310"/>
         <source>时刻</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+85"/>
+        <source>保存失败: </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+234"/>
         <source>保存波形文件</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+5"/>
         <source>波形文件</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="-249"/>
         <source>时间戳</source>
         <translation type="unfinished"></translation>
     </message>
@@ -367,7 +419,7 @@
 <context>
     <name>Public</name>
     <message>
-        <location line="-151"/>
+        <location filename="../qml/Public.qml" line="+44"/>
         <source>湿度过高</source>
         <translation type="unfinished"></translation>
     </message>
@@ -422,7 +474,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+5"/>
         <source>高级参数设置成功</source>
         <translation type="unfinished"></translation>
     </message>
@@ -457,12 +509,12 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+46"/>
         <source>设备版本</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+3"/>
         <source>开机总时长</source>
         <translation type="unfinished"></translation>
     </message>
@@ -477,12 +529,12 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="-25"/>
         <source>报警解除</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+6"/>
         <source>未知错误</source>
         <translation type="unfinished"></translation>
     </message>
@@ -490,177 +542,190 @@
 <context>
     <name>Sidebar</name>
     <message>
-        <location filename="../main.qml" line="+53"/>
-        <location filename="ui_texts.js" line="+33"/>
+        <location filename="../qml/Sidebar.qml" line="+349"/>
         <source>设备连接</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+14"/>
-        <location filename="ui_texts.js" line="+4"/>
+        <location line="+66"/>
         <source>其它设置</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+23"/>
-        <location filename="ui_texts.js" line="-3"/>
+        <location line="-29"/>
+        <location line="+122"/>
         <source>刷新</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+5"/>
-        <location filename="ui_texts.js" line="+6"/>
+        <location line="-49"/>
         <source>亮色主题</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+5"/>
-        <location filename="ui_texts.js" line="+1"/>
+        <location line="+7"/>
         <source>暗色主题</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="ui_texts.js" line="-9"/>
+        <location line="-155"/>
+        <location line="+18"/>
         <source>功率</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="-167"/>
+        <source>连接已断开: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>已重新连接: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+226"/>
         <source>连接</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+0"/>
         <source>断开</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+33"/>
         <source>中/En</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+13"/>
         <source>软件帮助</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+39"/>
         <source>高级设置</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+11"/>
         <source>锁定</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+42"/>
         <source>报警参数</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+5"/>
         <source>QCW参数</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+78"/>
         <source>重置参数</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+14"/>
         <source>红光强度</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+13"/>
         <source>光电报警阈值</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+13"/>
         <source>驱动电流报警阈值</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+15"/>
         <source>环境湿度报警阈值</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+12"/>
         <source>入水温报警值</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+13"/>
         <source>出水温报警值</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+44"/>
+        <location line="+21"/>
         <source>输入密码解锁</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+10"/>
         <source>确定</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+41"/>
         <source>QCW占空比</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+15"/>
         <source>QCW频率</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="-14"/>
+        <location line="+15"/>
         <source>错误:参数范围</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+12"/>
+        <location line="+17"/>
         <source>QCW使能状态</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+8"/>
         <source>脉宽</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+15"/>
         <source>周期</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="-739"/>
         <source>连接失败</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+66"/>
         <source>密码错误</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+10"/>
+        <location line="+26"/>
+        <location line="+11"/>
+        <location line="+5"/>
         <source>请连接设备</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="-12"/>
         <source>您正在出光时修改参数,按确定继续</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+10"/>
         <source>确定要重置参数吗</source>
         <translation type="unfinished"></translation>
     </message>
@@ -668,7 +733,7 @@
 <context>
     <name>TxtButton</name>
     <message>
-        <location line="-57"/>
+        <location filename="../qml/TxtButton.qml" line="+9"/>
         <source>按钮</source>
         <translation type="unfinished"></translation>
     </message>

@@ -8,6 +8,7 @@ static void initCompiledResources()
     Q_INIT_RESOURCE(orrindel_ui);
     Q_INIT_RESOURCE(orrindel_translations);
     Q_INIT_RESOURCE(orrindel_fonts);
+    Q_INIT_RESOURCE(orrindel_manual);
 }
 
 void initResources()

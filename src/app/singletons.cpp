@@ -2,9 +2,11 @@
 
 #include "link/communication.h"
 #include "protocol/data_process.h"
+#include "services/chart_axes.h"
 #include "services/file.h"
 #include "services/language.h"
 #include "services/qml_public.h"
+#include "services/wave_recording.h"
 
 #include <QMetaType>
 #include <QQmlEngine>
@@ -37,4 +39,15 @@ void registerSingletons()
     registerService<DataProcess>("DataProcess");
     registerService<File>("File");
     registerService<QmlPublic>("QmlPublic");
+
+    registerUiTypes();
+}
+
+void registerUiTypes()
+{
+    qmlRegisterType<WaveRecording>(kRecordingUri, 1, 0, "WaveRecording");
+    // Stateless: one per engine, owned by it.
+    qmlRegisterSingletonType<ChartAxes>(
+        kRecordingUri, 1, 0, "ChartAxes",
+        [](QQmlEngine *, QJSEngine *) -> QObject * { return new ChartAxes; });
 }

@@ -3,7 +3,15 @@
 // The import under which QML reaches the native services.
 inline constexpr const char *kSingletonUri = "CppSingletonClass";
 
+// The import of the native types that documents create themselves.
+inline constexpr const char *kRecordingUri = "OrrindelRecording";
+
 // Registers Language, Communication, DataProcess, File and QmlPublic (in this
 // order) as QML singletons of CppSingletonClass 1.0, and the chart series
-// pointer type that QmlPublic takes. Once per process.
+// pointer type that QmlPublic takes; then registerUiTypes(). Once per process.
 void registerSingletons();
+
+// Registers the chart's native helpers under OrrindelRecording 1.0: the
+// instantiable type WaveRecording (the recording) and the singleton ChartAxes.
+// Called by registerSingletons().
+void registerUiTypes();

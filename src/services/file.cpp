@@ -4,6 +4,8 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QRegularExpression>
+#include <QUrl>
 
 File *File::getInstance()
 {
@@ -25,4 +27,17 @@ bool File::saveWave(QString path, QString waveStr)
     qDebug().noquote() << "wlen=" << wlen;
     file.close();
     return wlen == waveStrBytes.length();
+}
+
+QString File::urlToLocalPath(QString url)
+{
+    if (!url.startsWith(QLatin1String("file:"), Qt::CaseInsensitive))
+        return url;
+    QString path = QUrl(url).toLocalFile();
+    // QUrl keeps the slash before a drive letter except on Windows; the name
+    // means the same drive on every platform.
+    static const QRegularExpression drive(QStringLiteral("^/[A-Za-z]:(/|$)"));
+    if (drive.match(path).hasMatch())
+        path.remove(0, 1);
+    return path;
 }

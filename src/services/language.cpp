@@ -99,6 +99,11 @@ QString Language::getTheme()
 
 void Language::setTheme(QString themeName)
 {
+    // The wait below runs the event loop, so a second switch can arrive
+    // inside it: that would start a second copy to fight over the port.
+    if (restartPending)
+        return;
+    restartPending = true;
     {
         QSettings settings(kSettingsPath, QSettings::IniFormat);
         settings.setValue(kThemeKey, themeName);

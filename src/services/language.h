@@ -43,4 +43,6 @@ private:
     // Font files already added to the font database, by resource path, so a
     // repeated setFont does not load a multi-megabyte font again.
     QHash<QString, int> fontIds;
+    // Set by the first setTheme: the program is on its way to a restart.
+    bool restartPending = false;
 };

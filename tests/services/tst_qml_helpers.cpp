@@ -39,6 +39,9 @@ private slots:
     void saveWaveReplacesTheContent();
     void saveWaveReportsUnopenablePaths_data();
     void saveWaveReportsUnopenablePaths();
+    void dialogUrlBecomesLocalPath_data();
+    void dialogUrlBecomesLocalPath();
+    void dialogUrlOfAnAwkwardNameIsWritten();
 };
 
 void TestQmlHelpers::buildStampFromCompilerTexts_data()
@@ -106,6 +109,65 @@ void TestQmlHelpers::saveWaveReportsUnopenablePaths()
     QVERIFY(!saveWave(path.contains("%1") ? path.arg(QDir::currentPath()) : path, "a,b"));
     QVERIFY(debugLines.isEmpty());
     QVERIFY(!dir.exists("wave.csv"));
+}
+
+void TestQmlHelpers::dialogUrlBecomesLocalPath_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("path");
+    QTest::newRow("absolute") << "file:///home/op/wave.csv"
+                              << "/home/op/wave.csv";
+    QTest::newRow("blank, encoded") << "file:///home/op/my%20wave.csv"
+                                    << "/home/op/my wave.csv";
+    QTest::newRow("blank, plain") << "file:///home/op/my wave.csv"
+                                  << "/home/op/my wave.csv";
+    QTest::newRow("Chinese, encoded") << "file:///home/op/%E6%B3%A2%E5%BD%A2.csv"
+                                      << "/home/op/波形.csv";
+    QTest::newRow("Chinese, plain") << "file:///home/op/波形 1.csv"
+                                    << "/home/op/波形 1.csv";
+    QTest::newRow("percent sign") << "file:///tmp/100%25.csv"
+                                  << "/tmp/100%.csv";
+    QTest::newRow("drive letter") << "file:///C:/data/wave.csv"
+                                  << "C:/data/wave.csv";
+    QTest::newRow("drive, encoded") << "file:///d:/My%20Data/%E6%B3%A2.csv"
+                                    << "d:/My Data/波.csv";
+    QTest::newRow("drive root") << "file:///C:"
+                                << "C:";
+    QTest::newRow("server share") << "file://server/share/wave.csv"
+                                  << "//server/share/wave.csv";
+    QTest::newRow("scheme in capitals") << "FILE:///tmp/wave.csv"
+                                        << "/tmp/wave.csv";
+    // Plain names pass unchanged, however URL-like they look.
+    QTest::newRow("plain absolute") << "/home/op/my%20wave.csv"
+                                    << "/home/op/my%20wave.csv";
+    QTest::newRow("plain drive") << "C:/data/wave.csv"
+                                 << "C:/data/wave.csv";
+    QTest::newRow("plain relative") << "wave.csv"
+                                    << "wave.csv";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("a folder named /C:") << "/C:/data/wave.csv"
+                                        << "/C:/data/wave.csv";
+}
+
+void TestQmlHelpers::dialogUrlBecomesLocalPath()
+{
+    QFETCH(QString, url);
+    QFETCH(QString, path);
+    QCOMPARE(File::getInstance()->urlToLocalPath(url), path);
+}
+
+// The dialog's answer for a name with a blank and Chinese characters reaches
+// the file it names, not a percent-encoded or relative one.
+void TestQmlHelpers::dialogUrlOfAnAwkwardNameIsWritten()
+{
+    ScopedWorkDir dir;
+    const QString url =
+        QUrl::fromLocalFile(dir.path("my wave 波形.csv")).toString(QUrl::FullyEncoded);
+    QVERIFY(url.contains("%20"));
+    QVERIFY(saveWave(File::getInstance()->urlToLocalPath(url), "Time,a"));
+    QCOMPARE(dir.read("my wave 波形.csv"), QByteArray("Time,a"));
+    QCOMPARE(QDir(dir.dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot).size(), 1);
 }
 
 QTEST_MAIN(TestQmlHelpers)

@@ -1,0 +1,153 @@
+import QtQuick 2.15
+import QtTest 1.2
+import "../../../qml/sidebar_rules.js" as Rules
+
+// The sidebar's rules on their own: QCW pulse texts, output power, access
+// code, slider values and the order of the advanced parameters.
+TestCase {
+    name: "SidebarRules"
+
+    function test_pulsePeriod_data() {
+        return [
+            { tag: "50% at 1 kHz", duty: "50", freq: "1000", width: "  500.00uS", period: "    1.00mS" },
+            { tag: "100% at 1 Hz", duty: "100", freq: "1", width: "     1.00S", period: "     1.00S" },
+            { tag: "duty 0", duty: "0", freq: "1000", width: "    0.00uS", period: "    1.00mS" },
+            { tag: "duty 1 at 1 Hz", duty: "1", freq: "1", width: "   10.00mS", period: "     1.00S" },
+            { tag: "highest frequency", duty: "100", freq: "65535", width: "   15.26uS", period: "   15.26uS" },
+            { tag: "just below a unit", duty: "100", freq: "999", width: "    1.00mS", period: "    1.00mS" },
+            { tag: "1 ms exactly", duty: "50", freq: "500", width: "    1.00mS", period: "    2.00mS" },
+            { tag: "1 ms from thirds", duty: "30", freq: "300", width: "    1.00mS", period: "    3.33mS" },
+            { tag: "just below a second", duty: "99", freq: "1", width: "  990.00mS", period: "     1.00S" },
+            { tag: "integer part of the text", duty: "50.9", freq: "1000.7", width: "  500.00uS", period: "    1.00mS" },
+            { tag: "numbers, not texts", duty: 50, freq: 1000, width: "  500.00uS", period: "    1.00mS" }
+        ]
+    }
+
+    function test_pulsePeriod(data) {
+        var texts = Rules.calculatePulsePeriod(data.duty, data.freq)
+        compare(texts.pulseWidth, data.width)
+        compare(texts.period, data.period)
+        compare(texts.pulseWidth.length, 10)
+        compare(texts.period.length, 10)
+    }
+
+    function test_pulsePeriodRefused_data() {
+        return [
+            { tag: "duty above 100", duty: "101", freq: "1000" },
+            { tag: "negative duty", duty: "-1", freq: "1000" },
+            { tag: "frequency 0", duty: "50", freq: "0" },
+            { tag: "frequency above 65535", duty: "50", freq: "65536" },
+            { tag: "empty duty", duty: "", freq: "1000" },
+            { tag: "empty frequency", duty: "50", freq: "" },
+            { tag: "letters", duty: "abc", freq: "1000" },
+            { tag: "missing", duty: undefined, freq: null }
+        ]
+    }
+
+    function test_pulsePeriodRefused(data) {
+        var texts = Rules.calculatePulsePeriod(data.duty, data.freq)
+        compare(texts.pulseWidth, "")
+        compare(texts.period, "")
+    }
+
+    function test_nowPower_data() {
+        return [
+            { tag: "share of the rated power", info: { maxPower: 1500, db25Power: 40 }, power: 600 },
+            { tag: "fraction dropped", info: { maxPower: 1234, db25Power: 33 }, power: 407 },
+            { tag: "just below a watt", info: { maxPower: 99, db25Power: 1 }, power: 0 },
+            { tag: "input 0", info: { maxPower: 1500, db25Power: 0 }, power: 0 },
+            { tag: "db25Power missing", info: { maxPower: 1500 }, power: 0 },
+            { tag: "maxPower missing", info: { db25Power: 40 }, power: 0 },
+            { tag: "not a number", info: { maxPower: 1500, db25Power: "40" }, power: 0 },
+            { tag: "null value", info: { maxPower: 1500, db25Power: null }, power: 0 },
+            { tag: "NaN", info: { maxPower: NaN, db25Power: 40 }, power: 0 },
+            { tag: "no record", info: null, power: 0 }
+        ]
+    }
+
+    function test_nowPower(data) {
+        compare(Rules.nowPower(data.info), data.power)
+    }
+
+    function test_accessCode_data() {
+        return [
+            { tag: "the code", text: "52074913", ok: true },
+            { tag: "trailing space", text: "52074913 ", ok: false },
+            { tag: "leading space", text: " 52074913", ok: false },
+            { tag: "one digit short", text: "5207491", ok: false },
+            { tag: "one digit more", text: "520749130", ok: false },
+            { tag: "as a number", text: 52074913, ok: false },
+            { tag: "empty", text: "", ok: false }
+        ]
+    }
+
+    function test_accessCode(data) {
+        compare(Rules.accessCodeAccepted(data.text), data.ok)
+    }
+
+    function test_sliderValue_data() {
+        return [
+            { tag: "value", value: 37, upper: false, shown: 37 },
+            { tag: "zero shows the lower end", value: 0, upper: false, shown: 10 },
+            { tag: "missing shows the lower end", value: undefined, upper: false, shown: 10 },
+            { tag: "null shows the lower end", value: null, upper: false, shown: 10 },
+            { tag: "high handle at zero shows the upper end", value: 0, upper: true, shown: 50 },
+            { tag: "high handle missing shows the upper end", value: undefined, upper: true, shown: 50 },
+            { tag: "high handle value", value: 35, upper: true, shown: 35 },
+            { tag: "not a number", value: "35", upper: false, shown: 10 }
+        ]
+    }
+
+    function test_sliderValue(data) {
+        compare(Rules.sliderValue(data.value, 10, 50, data.upper), data.shown)
+    }
+
+    function test_inputText() {
+        compare(Rules.inputText(70, 0), "70")
+        compare(Rules.inputText(0, 1), "0")
+        compare(Rules.inputText(undefined, 1), "1")
+        compare(Rules.inputText(null, 0), "0")
+    }
+
+    function test_capture() {
+        var record = { qcwFreq: 2000, qcwDuty: 30, qcwEnable: 1, redPowerLevel: 7, humiHigh: 80,
+                       pdAlarmThes: 30, pumpCurrentAlarmThes: 10, inletWaterTempLow: 15,
+                       inletWaterTempHigh: 35, outletWaterTempLow: 16, outletWaterTempHigh: 40,
+                       maxPower: 1500, alarmState: 0 }
+        var shown = Rules.captureAdvanced(record)
+        compare(Object.keys(shown).sort(), Rules.advancedFields.slice().sort())
+        compare(Object.keys(shown).length, 11)
+        compare(shown.qcwFreq, 2000)
+        compare(shown.outletWaterTempLow, 16)
+        verify(shown !== record)
+
+        verify(Rules.captureWanted(true, shown))
+        verify(!Rules.captureWanted(false, shown))
+        verify(Rules.captureWanted(false, null))
+        verify(Rules.captureWanted(false, Rules.captureAdvanced({})))
+    }
+
+    function test_advancedParamArgs() {
+        var args = Rules.advancedParamArgs({
+            qcwDuty: "55", qcwFreq: "2345", qcwEnable: true, redPowerLevel: 61, pdAlarmThes: 42,
+            humiThes: 73, pumpThes: 24.7, inTempLow: 12, inTempHigh: 38, outTempLow: 17, outTempHigh: 44
+        })
+        compare(args, [55, 2345, true, 61, 42, 73, 24, 12, 38, 17, 44])
+        compare(typeof args[2], "boolean")
+
+        args = Rules.advancedParamArgs({
+            qcwDuty: "0", qcwFreq: "1", qcwEnable: 0, redPowerLevel: 0, pdAlarmThes: 0, humiThes: 0,
+            pumpThes: 0, inTempLow: 10, inTempHigh: 50, outTempLow: 10, outTempHigh: 50
+        })
+        compare(args, [0, 1, false, 0, 0, 0, 0, 10, 50, 10, 50])
+    }
+
+    function test_advancedParamArgsRefuseNonNumbers() {
+        var form = { qcwDuty: "", qcwFreq: "1000", qcwEnable: false, redPowerLevel: 1, pdAlarmThes: 1,
+                     humiThes: 1, pumpThes: 1, inTempLow: 10, inTempHigh: 50, outTempLow: 10, outTempHigh: 50 }
+        compare(Rules.advancedParamArgs(form), null)
+        form.qcwDuty = "50"
+        form.qcwFreq = "x"
+        compare(Rules.advancedParamArgs(form), null)
+    }
+}

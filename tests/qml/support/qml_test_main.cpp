@@ -1,0 +1,32 @@
+// Qt Quick Test runner of the user-interface suites. Charts need the widgets
+// application object, so this runner builds it itself; each suite's folder is
+// given with -input. Suites reach the controller simulator as SimPeer
+// (import OrrindelTest 1.0).
+
+#include "resources.h"
+#include "sim_peer.h"
+#include "singletons.h"
+
+#include <QApplication>
+#include <QQmlEngine>
+#include <QtQuickTest>
+
+class Setup : public QObject {
+    Q_OBJECT
+public slots:
+    void applicationAvailable()
+    {
+        registerSingletons();
+        qmlRegisterType<SimPeer>("OrrindelTest", 1, 0, "SimPeer");
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    initResources();
+    QApplication app(argc, argv);
+    Setup setup;
+    return quick_test_main_with_setup(argc, argv, "qml_ui", nullptr, &setup);
+}
+
+#include "qml_test_main.moc"
