@@ -4,6 +4,9 @@
 //
 //   bench_chart [pushes]            default 3000, after 300 to warm up
 //
+// Then the optical slot's switch: the hidden chart shows after 200 records
+// and catches up with them (pushes / 300 times, at least 5).
+//
 // Runs offscreen with the software scene graph unless QT_QPA_PLATFORM or
 // QT_QUICK_BACKEND say otherwise.
 
@@ -72,6 +75,14 @@ void print(const char *label, const std::vector<double> &v)
                 *std::max_element(v.begin(), v.end()));
 }
 
+// One status record to the four charts. Not inlined, so that an instruction
+// count can be taken of it alone:
+//   valgrind --tool=callgrind --collect-atstart=no --toggle-collect='*pushRecord*' ...
+__attribute__((noinline)) void pushRecord(QQuickWindow *window, const QVariant &rec)
+{
+    QMetaObject::invokeMethod(window, "push", Q_ARG(QVariant, rec));
+}
+
 Figures run(QQuickWindow *window, int warmUp, int pushes, QRandomGenerator &rng)
 {
     Figures f;
@@ -80,7 +91,7 @@ Figures run(QQuickWindow *window, int warmUp, int pushes, QRandomGenerator &rng)
         const QVariant rec = statusRecord(rng);
         const double cpu = threadCpuMs();
         timer.start();
-        QMetaObject::invokeMethod(window, "push", Q_ARG(QVariant, rec));
+        pushRecord(window, rec);
         const double push = double(timer.nsecsElapsed()) / 1e6;
         const double pushCpu = threadCpuMs() - cpu;
         timer.start();
@@ -91,6 +102,30 @@ Figures run(QQuickWindow *window, int warmUp, int pushes, QRandomGenerator &rng)
             f.pushCpu.push_back(pushCpu);
             f.frame.push_back(frame);
         }
+    }
+    return f;
+}
+
+// The operator switches the optical slot after every `held` records: the
+// chart that shows catches up with the records it held while hidden. Times
+// the switch itself and the frame after it.
+Figures switchSlot(QQuickWindow *window, int switches, int held, QRandomGenerator &rng)
+{
+    Figures f;
+    QElapsedTimer timer;
+    for (int s = 0; s < switches; ++s) {
+        for (int i = 0; i < held; ++i) {
+            pushRecord(window, statusRecord(rng));
+            QCoreApplication::processEvents();
+        }
+        const double cpu = threadCpuMs();
+        timer.start();
+        QMetaObject::invokeMethod(window, "switchOpticalSlot");
+        f.push.push_back(double(timer.nsecsElapsed()) / 1e6);
+        f.pushCpu.push_back(threadCpuMs() - cpu);
+        timer.start();
+        QCoreApplication::processEvents();
+        f.frame.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
     return f;
 }
@@ -120,7 +155,12 @@ int main(int argc, char *argv[])
     registerSingletons();
 
     QQmlApplicationEngine engine;
-    engine.load(QUrl::fromLocalFile(QStringLiteral(ORRINDEL_BENCH_CHART_QML)));
+    // ORRINDEL_BENCH_CHART_QML names another document (a comparison with a
+    // changed copy of the charts).
+    const QString document = qEnvironmentVariableIsSet("ORRINDEL_BENCH_CHART_QML")
+                                 ? qEnvironmentVariable("ORRINDEL_BENCH_CHART_QML")
+                                 : QStringLiteral(ORRINDEL_BENCH_CHART_QML);
+    engine.load(QUrl::fromLocalFile(document));
     if (engine.rootObjects().isEmpty())
         return 1;
     auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
@@ -156,5 +196,13 @@ int main(int argc, char *argv[])
     print("push (four autoPush)", hovering.push);
     print("push, processor time", hovering.pushCpu);
     print("frame after the push", hovering.frame);
+
+    hover(window, QPointF(10, 10)); // away from the charts
+    const int switches = std::max(5, pushes / 300);
+    const Figures switched = switchSlot(window, switches, 200, rng);
+    std::printf("Switching the optical slot after 200 records (%d times):\n", switches);
+    print("switch (catching up)", switched.push);
+    print("switch, processor time", switched.pushCpu);
+    print("frame after the switch", switched.frame);
     return 0;
 }

@@ -19,6 +19,14 @@ Window {
         chartPower.autoPush([rec.maxPower * rec.db25Power / 100])
     }
 
+    // The optical slot's switch button: the other chart of the slot shows
+    // and catches up with the pushes it held while hidden.
+    function switchOpticalSlot() {
+        var showTemp = chartPD.visible
+        chartPD.visible = !showTemp
+        chartTemp.visible = showTemp
+    }
+
     width: 1280
     height: 720
     visible: true

@@ -12,6 +12,11 @@ Item {
     property color bgColor: Public.theme.cardBgColor
     property color titleColor: Public.theme.cardTitleColor
     property string titleIcon: ""
+    // The width that the items in the header's right end (buttons, a lamp)
+    // take, from the card's right edge to the left end of the leftmost one.
+    // The title keeps 8 px clear of them and is elided at its right end; with
+    // none (0) it keeps 12 px clear of the card's right edge.
+    property real headerInset: 0
 
     function show() {
         visible = true
@@ -29,6 +34,9 @@ Item {
     Accessible.role: Accessible.Grouping
     Accessible.name: title
 
+    // Cached only with a hardware scene graph. The software one draws no
+    // shader effects, and there every cache is drawn again for every frame of
+    // the window, e.g. for every frame of the receive lamp's animation.
     DropShadow {
         anchors.fill: background
         visible: root.showShadow
@@ -38,7 +46,7 @@ Item {
         samples: 41
         radius: 20
         color: "#EAFFFFFF"
-        cached: true
+        cached: GraphicsInfo.api !== GraphicsInfo.Software
     }
 
     DropShadow {
@@ -50,7 +58,7 @@ Item {
         samples: 41
         radius: 20
         color: "#7FAAAACC"
-        cached: true
+        cached: GraphicsInfo.api !== GraphicsInfo.Software
     }
 
     Rectangle {
@@ -77,12 +85,17 @@ Item {
     }
 
     Row {
+        id: titleRow
+
+        objectName: "cardTitleRow"
         x: 12
         y: 4
         height: 32
         spacing: 4
 
         Image {
+            id: titleImage
+
             anchors.verticalCenter: parent.verticalCenter
             width: 24
             height: 24
@@ -92,7 +105,12 @@ Item {
         }
 
         Text {
+            objectName: "cardTitle"
             anchors.verticalCenter: parent.verticalCenter
+            width: Math.max(0, Math.min(implicitWidth, root.width - titleRow.x
+                                        - (root.titleIcon !== "" ? titleImage.width + titleRow.spacing : 0)
+                                        - (root.headerInset > 0 ? root.headerInset + 8 : 12)))
+            elide: Text.ElideRight
             text: root.title
             textFormat: Text.PlainText
             font.pixelSize: 20

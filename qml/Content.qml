@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import CppSingletonClass 1.0
+import OrrindelJournal 1.0
 import "content_rules.js" as Rules
 
 // The page right of the sidebar: the status card, the internal-control card,
@@ -17,8 +18,17 @@ Item {
 
     // Appends one time-stamped line to the message list.
     function insertMsg(msg) {
-        msgLines.append({ "line": Rules.listLine(new Date(), msg) })
+        msgLines.append(Rules.listLine(new Date(), msg))
         alarmListView.positionViewAtEnd()
+    }
+
+    // A session journal that cannot be used is told once, as a line of the
+    // list; the list and the charts run on without it.
+    function reportJournalProblem() {
+        if (d.journalProblemShown || SessionJournal.problem === "")
+            return
+        d.journalProblemShown = true
+        insertMsg(qsTr("会话记录不可用: ") + SessionJournal.problem)
     }
 
     // Runs cb only with the port open; otherwise asks for a connection.
@@ -123,6 +133,15 @@ Item {
         // Which chart of each slot is shown.
         property bool showOptical: true
         property bool showPump: true
+        property bool journalProblemShown: false
+    }
+
+    Connections {
+        target: SessionJournal
+
+        function onProblemChanged() {
+            root.reportJournalProblem()
+        }
     }
 
     Timer {
@@ -150,6 +169,7 @@ Item {
         height: Rules.infoCardHeight(root.height, itemFlow.height)
         title: qsTr("设备信息")
         titleIcon: "qrc:/res/icons/card_icon/devInfo.svg"
+        headerInset: 40 // the receive lamp
 
         MyLed {
             id: rxLed
@@ -255,6 +275,7 @@ Item {
         height: 174
         title: qsTr("激光内控")
         titleIcon: "qrc:/res/icons/card_icon/intControl.svg"
+        headerInset: 150 // four buttons
         bgColor: Public.theme.intCtrlCardColor
         titleColor: Public.theme.intCtrlCardTextColor
 
@@ -417,6 +438,7 @@ Item {
         height: Rules.alarmCardHeight(root.height, infoCard.height)
         title: qsTr("运行信息")
         titleIcon: "qrc:/res/icons/card_icon/alarm.svg"
+        headerInset: 78 // two buttons
 
         Row {
             anchors.right: parent.right
@@ -458,8 +480,14 @@ Item {
             spacing: 4
             reuseItems: true
             boundsBehavior: Flickable.StopAtBounds
-            model: ListModel {
+            // The lines survive a restart through the session journal; after
+            // one, the earlier lines come first, then a line that marks it.
+            model: MessageLog {
                 id: msgLines
+
+                journalKey: "messages"
+                resumeLine: Rules.listLine(new Date(), qsTr("—— 程序重新启动 ——"))
+                onLoaded: alarmListView.positionViewAtEnd()
             }
 
             Accessible.role: Accessible.List
@@ -488,6 +516,7 @@ Item {
         id: chartPD
 
         objectName: "chartPD"
+        journalKey: "chartPD"
         x: 420
         y: 0
         width: root.width - 430
@@ -515,6 +544,7 @@ Item {
         id: chartTemp
 
         objectName: "chartTemp"
+        journalKey: "chartTemp"
         x: chartPD.x
         y: chartPD.y
         width: chartPD.width
@@ -544,6 +574,7 @@ Item {
         id: chartPump
 
         objectName: "chartPump"
+        journalKey: "chartPump"
         x: 420
         y: chartPD.height + 20
         width: chartPD.width
@@ -577,6 +608,7 @@ Item {
         id: chartPower
 
         objectName: "chartPower"
+        journalKey: "chartPower"
         x: chartPump.x
         y: chartPump.y
         width: chartPump.width
@@ -603,6 +635,7 @@ Item {
 
     Component.onCompleted: {
         insertMsg("Rev:" + QmlPublic.buildDateTime())
+        reportJournalProblem()
         d.ready = true
     }
 }

@@ -56,6 +56,9 @@ Item {
         color: root.enabled ? "white" : root.disableColor
     }
 
+    // Cached only with a hardware scene graph. The software one draws no
+    // shader effects, and there every cache is drawn again for every frame of
+    // the window, e.g. for every frame of the receive lamp's animation.
     DropShadow {
         objectName: "dropShadow"
         anchors.fill: box
@@ -65,7 +68,7 @@ Item {
         samples: 5
         radius: 2
         color: root.enabled ? "#FFFFFF" : root.disableColor
-        cached: true
+        cached: GraphicsInfo.api !== GraphicsInfo.Software
     }
 
     InnerShadow {
@@ -77,7 +80,7 @@ Item {
         samples: 5
         radius: 2
         color: root.enabled ? "#6274ad" : root.disableColor
-        cached: true
+        cached: GraphicsInfo.api !== GraphicsInfo.Software
     }
 
     TextInput {

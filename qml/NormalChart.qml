@@ -24,6 +24,10 @@ Item {
     readonly property WaveRecording recordWaves: recording
     // The page's message box; a failed export is reported through it.
     property var msgBox: null
+    // The recording's key in the session journal ("": not journalled). With
+    // a key the chart starts with what the journal kept for it: the recording
+    // holds it all and the curves show its last pointsNum samples.
+    property string journalKey: ""
 
     // For the page and the tests.
     readonly property alias chartView: chartView
@@ -53,14 +57,13 @@ Item {
         var date = new Date()
         var time = date.getTime()
         if (root.visible) {
+            // Every curve's window and the time axis move together, so that
+            // the chart computes each curve once per push (see xySeriesPush).
             var curves = d.curves
-            for (var i = 0; i < curves.length; ++i) {
-                var curve = curves[i]
-                if (curve.count >= root.pointsNum)
-                    curve.removePoints(0, curve.count - root.pointsNum + 1)
-                appendData(curve, time, vals ? vals[i] : undefined)
-            }
-            d.moveTimeAxis()
+            var ys = []
+            for (var i = 0; i < curves.length; ++i)
+                ys.push(d.shownValue(curves[i], vals ? vals[i] : undefined))
+            QmlPublic.xySeriesPush(curves, time, ys, root.pointsNum, dateAxis)
         } else {
             d.hold(time, vals)
         }
@@ -91,8 +94,8 @@ Item {
     }
 
     // Appends (time, y) to a curve and widens the value axis to 1.2 × y; the
-    // axis never narrows except by clean(). The time axis follows once per
-    // push, after every curve (d.moveTimeAxis): one layout, not one per curve.
+    // axis never narrows except by clean(). (A push does the same for every
+    // curve at once and moves the time axis with them: autoPush.)
     function appendData(curve, time, y) {
         if (d.isSample(y)) {
             QmlPublic.xySeriesAppend(curve, time, y)
@@ -239,14 +242,20 @@ Item {
     width: 400
     height: 300
 
-    onVisibleChanged: d.catchUp()
+    onVisibleChanged: d.restorePending ? d.restore() : d.catchUp()
 
     Accessible.role: Accessible.Chart
     Accessible.name: root.title
 
+    onJournalKeyChanged: {
+        if (d.initialized)
+            recording.journalKey = root.journalKey
+    }
+
     WaveRecording {
         id: recording
         capacity: root.recordMaxPoints
+        onHistoryLoaded: d.restore()
     }
 
     QtObject {
@@ -265,6 +274,8 @@ Item {
         // The value axis' range, also while the chart is hidden.
         property real valueMin: 0
         property real valueMax: 1
+        // The journal's history came while the chart was hidden.
+        property bool restorePending: false
         // Pushes while hidden, oldest first, at most pointsNum of them:
         // { time, ys } with the value each curve shows.
         property var held: []
@@ -275,6 +286,15 @@ Item {
         // The recording keeps it as NaN.
         function isSample(y) {
             return typeof y === "number" && isFinite(y)
+        }
+
+        // The value a curve shows for sample y, as appendData: y, which
+        // widens the value axis, or the curve's last value.
+        function shownValue(curve, y) {
+            if (!isSample(y))
+                return lastValue(curve)
+            widen(y)
+            return y
         }
 
         function lastValue(curve) {
@@ -329,13 +349,18 @@ Item {
             if (!initialized || !root.visible)
                 return
             if (held.length > 0) {
+                // Each curve's new window in one change: its newest points
+                // that stay, then the held ones. Point by point the chart
+                // would compute the curve once per held push, a long frame.
                 for (var i = 0; i < curves.length; ++i) {
                     var curve = curves[i]
-                    var drop = Math.min(curve.count, curve.count + held.length - root.pointsNum)
-                    if (drop > 0)
-                        curve.removePoints(0, drop)
+                    var stay = Math.max(0, Math.min(curve.count, root.pointsNum - held.length))
+                    var points = []
+                    for (var j = curve.count - stay; j < curve.count; ++j)
+                        points.push(QmlPublic.xySeriesAt(curve, j))
                     for (var k = 0; k < held.length; ++k)
-                        QmlPublic.xySeriesAppend(curve, held[k].time, held[k].ys[i])
+                        points.push(Qt.point(held[k].time, held[k].ys[i]))
+                    QmlPublic.xySeriesReplace(curve, points)
                 }
                 held = []
                 moveTimeAxis()
@@ -352,10 +377,66 @@ Item {
         function prefill(rounded) {
             var end = rounded.getTime()
             ChartAxes.setTimeRange(dateAxis, end - root.pointsNum * 1000, end)
-            for (var n = root.pointsNum; n >= 1; --n) {
-                for (var i = 0; i < curves.length; ++i)
-                    QmlPublic.xySeriesAppend(curves[i], end - n * 1000, 0)
+            // One change per curve: point by point the chart would compute
+            // each curve pointsNum times (a good part of the start-up).
+            var zeros = []
+            for (var n = root.pointsNum; n >= 1; --n)
+                zeros.push(Qt.point(end - n * 1000, 0))
+            for (var i = 0; i < curves.length; ++i)
+                QmlPublic.xySeriesReplace(curves[i], zeros)
+        }
+
+        // The journal's history is in the recording: the curves show its last
+        // pointsNum samples, after zeros 1 s apart when there are fewer (as
+        // at the start). A sample that is not a number holds the curve's
+        // previous value, as on a push; the value axis spans what is shown.
+        function restore() {
+            if (!initialized || recording.count === 0)
+                return
+            // A hidden chart waits until it is shown: the page hides two of
+            // its four, and a start should not pay for charts not in sight.
+            restorePending = !root.visible
+            if (restorePending) {
+                held = []
+                return
             }
+            var shown = Math.min(root.pointsNum, recording.count)
+            var first = recording.count - shown
+            var start = recording.timeMs(first)
+            var points = []
+            var last = []
+            for (var i = 0; i < curves.length; ++i) {
+                points.push([])
+                last.push(0)
+            }
+            held = []
+            valueMin = 0
+            valueMax = 1
+            for (var n = root.pointsNum - shown; n >= 1; --n) {
+                for (i = 0; i < curves.length; ++i)
+                    points[i].push(Qt.point(start - n * 1000, 0))
+            }
+            for (var k = first; k < recording.count; ++k) {
+                var time = recording.timeMs(k)
+                var vals = recording.values(k)
+                for (i = 0; i < curves.length; ++i) {
+                    if (isSample(vals[i])) {
+                        last[i] = vals[i]
+                        widen(vals[i])
+                    }
+                    points[i].push(Qt.point(time, last[i]))
+                }
+            }
+            // One change per curve, as the pre-fill does.
+            for (i = 0; i < curves.length; ++i)
+                QmlPublic.xySeriesReplace(curves[i], points[i])
+            moveTimeAxis()
+            if (root.visible) {
+                valueAxis.min = valueMin
+                valueAxis.max = valueMax
+            }
+            if (hovering && mouseArea.containsMouse)
+                root.updateMousePoint(mouseArea.mouseX, mouseArea.mouseY)
         }
 
         // A chart theme resets the axis labels.
@@ -397,6 +478,8 @@ Item {
             chartView.legend.font.pixelSize = 20
             themeName = Public.theme.name
             initialized = true
+            // Once the curves exist and the recording has their count.
+            recording.journalKey = root.journalKey
         }
     }
 
@@ -421,6 +504,7 @@ Item {
         anchors.fill: parent
         title: root.title
         titleIcon: root.titleIcon
+        headerInset: 116 // save, reset and the page's switch button left of them
         // The chart itself carries the name.
         Accessible.ignored: true
 

@@ -1,8 +1,9 @@
 import QtQuick 2.15
 import QtGraphicalEffects 1.15
 
-// A sunken value box. Its shadows are made from the frame alone and cached;
-// the text is drawn above them, so a new value repaints only the text.
+// A sunken value box. Its shadows are made from the frame alone and cached
+// (with a hardware scene graph); the text is drawn above them, so a new value
+// repaints only the text.
 Item {
     id: root
 
@@ -34,6 +35,9 @@ Item {
         }
     }
 
+    // Cached only with a hardware scene graph. The software one draws no
+    // shader effects, and there every cache is drawn again for every frame of
+    // the window, e.g. for every frame of the receive lamp's animation.
     DropShadow {
         objectName: "dropShadow"
         anchors.fill: frame
@@ -44,7 +48,7 @@ Item {
         samples: 5
         radius: 2
         color: Public.theme.shadowTextShadowDark
-        cached: true
+        cached: GraphicsInfo.api !== GraphicsInfo.Software
     }
 
     InnerShadow {
@@ -57,7 +61,7 @@ Item {
         samples: 5
         radius: 2
         color: Public.theme.shadowTextShadowLight
-        cached: true
+        cached: GraphicsInfo.api !== GraphicsInfo.Software
     }
 
     Text {

@@ -140,8 +140,10 @@ Item {
             if (Communication.open(port)) {
                 setConnected(port)
             } else {
+                // The system's reason, as it puts it, on a line of its own.
+                var reason = Communication.lastOpenError()
                 setNotConnected()
-                showMsg(qsTr("连接失败"), "error")
+                showMsg(qsTr("连接失败") + "\n" + reason, "error")
             }
         } else {
             setNotConnected()
@@ -482,6 +484,7 @@ Item {
         height: Math.max(0, root.height - y - 10)
         title: qsTr("高级设置")
         titleIcon: "qrc:/res/icons/card_icon/advanced.svg"
+        headerInset: 116 // lock, reload, save
 
         IconButton {
             objectName: "lockBtn"

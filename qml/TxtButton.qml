@@ -42,6 +42,9 @@ Item {
         color: d.faceColor
     }
 
+    // Cached only with a hardware scene graph. The software one draws no
+    // shader effects, and there every cache is drawn again for every frame of
+    // the window, e.g. for every frame of the receive lamp's animation.
     DropShadow {
         objectName: "dropShadow"
         anchors.fill: face
@@ -51,7 +54,7 @@ Item {
         samples: 5
         radius: 2
         color: Public.theme.btnShadowLight
-        cached: true
+        cached: GraphicsInfo.api !== GraphicsInfo.Software
     }
 
     InnerShadow {
@@ -63,7 +66,7 @@ Item {
         samples: 5
         radius: 2
         color: root.enabled ? Public.theme.btnShadowDark : "gray"
-        cached: true
+        cached: GraphicsInfo.api !== GraphicsInfo.Software
     }
 
     Text {

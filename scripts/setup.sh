@@ -15,7 +15,7 @@ packages=(
   xvfb xauth xdotool imagemagick libgl1-mesa-dri
   libbenchmark-dev libboost-dev clang-14 libclang-rt-14-dev
   fonts-wqy-microhei python3-fonttools
-  at-spi2-core python3-pyatspi dbus dbus-x11 python3-markdown libqt5sql5-sqlite libqt5svg5
+  at-spi2-core python3-pyatspi dbus dbus-x11 python3-markdown libqt5sql5-sqlite libqt5svg5 desktop-file-utils
 )
 
 missing=()

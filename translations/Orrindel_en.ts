@@ -4,48 +4,42 @@
 <context>
     <name>Content</name>
     <message>
-        <location filename="../qml/Content.qml" line="+151"/>
+        <location filename="../qml/Content.qml" line="+170"/>
         <source>设备信息</source>
         <translation>DeviceInfo</translation>
     </message>
     <message>
         <location filename="../qml/content_rules.js" line="+178"/>
-        <location filename="ui_texts.js" line="+16"/>
         <source>设备型号</source>
         <translation>Device Model</translation>
     </message>
     <message>
         <location line="+5"/>
-        <location filename="ui_texts.js" line="+1"/>
         <source>设备编号</source>
         <translation>Device ID</translation>
     </message>
     <message>
         <location line="+5"/>
-        <location filename="ui_texts.js" line="+1"/>
         <source>出光状态</source>
         <translation>Laser State</translation>
     </message>
     <message>
         <location line="+3"/>
-        <location filename="ui_texts.js" line="+1"/>
         <source>使能开启</source>
         <translation>Enable</translation>
     </message>
     <message>
         <location line="+1"/>
-        <location filename="ui_texts.js" line="+1"/>
         <source>使能关闭</source>
         <translation>Disable</translation>
     </message>
     <message>
         <location line="+6"/>
-        <location filename="ui_texts.js" line="+1"/>
         <source>控制状态</source>
         <translation>Control State</translation>
     </message>
     <message>
-        <location filename="../qml/Content.qml" line="+160"/>
+        <location filename="../qml/Content.qml" line="+162"/>
         <location filename="../qml/content_rules.js" line="+3"/>
         <source>内控</source>
         <translation>Internal</translation>
@@ -58,13 +52,11 @@
     </message>
     <message>
         <location filename="../qml/content_rules.js" line="+5"/>
-        <location filename="ui_texts.js" line="+1"/>
         <source>急停状态</source>
         <translation>Emergency State</translation>
     </message>
     <message>
         <location line="+3"/>
-        <location filename="ui_texts.js" line="+1"/>
         <source>急停</source>
         <translation>Emergency stop</translation>
     </message>
@@ -75,62 +67,53 @@
         <location line="+9"/>
         <location line="+9"/>
         <location line="+9"/>
-        <location filename="ui_texts.js" line="+1"/>
         <source>正常</source>
         <translation>Normal</translation>
     </message>
     <message>
         <location line="-39"/>
-        <location filename="ui_texts.js" line="+1"/>
         <source>存储状态</source>
         <translation>Storage State</translation>
     </message>
     <message>
         <location line="+4"/>
         <location line="+9"/>
-        <location filename="ui_texts.js" line="+1"/>
         <source>错误</source>
         <translation>Error</translation>
     </message>
     <message>
         <location line="-4"/>
-        <location filename="ui_texts.js" line="+1"/>
         <source>时钟状态</source>
         <translation>Clock State</translation>
     </message>
     <message>
         <location line="+9"/>
-        <location filename="ui_texts.js" line="+1"/>
         <source>蓝牙状态</source>
         <translation>Bluetooth</translation>
     </message>
     <message>
         <location line="+4"/>
-        <location filename="ui_texts.js" line="+1"/>
         <source>未就绪</source>
         <translation>NotReady</translation>
     </message>
     <message>
         <location line="+5"/>
-        <location filename="ui_texts.js" line="+1"/>
         <source>水冷状态</source>
         <translation>Water Cooler State</translation>
     </message>
     <message>
         <location line="+4"/>
         <location line="+9"/>
-        <location filename="ui_texts.js" line="+1"/>
         <source>断开</source>
         <translation>Disconnect</translation>
     </message>
     <message>
         <location line="-4"/>
-        <location filename="ui_texts.js" line="+1"/>
         <source>QBH状态</source>
         <translation>QBH State</translation>
     </message>
     <message>
-        <location filename="../qml/Content.qml" line="+226"/>
+        <location filename="../qml/Content.qml" line="+235"/>
         <location filename="../qml/content_rules.js" line="+9"/>
         <source>进水温度</source>
         <translation>Inlet Water Temp</translation>
@@ -149,41 +132,37 @@
     </message>
     <message>
         <location filename="../qml/content_rules.js" line="+6"/>
-        <location filename="ui_texts.js" line="+1"/>
         <source>环境湿度</source>
         <translation>Ambient Humidity</translation>
     </message>
     <message>
         <location line="+6"/>
-        <location filename="ui_texts.js" line="+1"/>
         <source>红光电流</source>
         <translation>Red Light Current</translation>
     </message>
     <message>
         <location line="+6"/>
-        <location filename="ui_texts.js" line="+1"/>
         <source>光电信号</source>
         <translation>Optical Signals</translation>
     </message>
     <message>
         <location line="+5"/>
-        <location filename="ui_texts.js" line="+1"/>
         <source>泵浦电流</source>
         <translation>Pump Current</translation>
     </message>
     <message>
-        <location filename="../qml/Content.qml" line="-271"/>
+        <location filename="../qml/Content.qml" line="-281"/>
         <source>激光内控</source>
         <translation>LaserInternalControl</translation>
     </message>
     <message>
-        <location line="+19"/>
-        <location line="+167"/>
+        <location line="+20"/>
+        <location line="+168"/>
         <source>刷新</source>
         <translation>Refresh</translation>
     </message>
     <message>
-        <location line="-153"/>
+        <location line="-154"/>
         <source>持续出光模式</source>
         <translation>Continuous emission mode</translation>
     </message>
@@ -216,12 +195,17 @@
         <translation>Error:Parameter range</translation>
     </message>
     <message>
-        <location line="-216"/>
+        <location line="-375"/>
+        <source>会话记录不可用: </source>
+        <translation>Session journal unavailable: </translation>
+    </message>
+    <message>
+        <location line="+158"/>
         <source>接收指示</source>
         <translation>Receive indicator</translation>
     </message>
     <message>
-        <location line="+227"/>
+        <location line="+228"/>
         <source>出光</source>
         <translation>ON</translation>
     </message>
@@ -232,17 +216,22 @@
     </message>
     <message>
         <location line="+13"/>
-        <location line="+48"/>
+        <location line="+55"/>
         <source>运行信息</source>
         <translation>OperationInformation</translation>
     </message>
     <message>
-        <location line="-33"/>
+        <location line="-39"/>
         <source>清空</source>
         <translation>Clear</translation>
     </message>
     <message>
-        <location line="+64"/>
+        <location line="+34"/>
+        <source>—— 程序重新启动 ——</source>
+        <translation>—— Program restarted ——</translation>
+    </message>
+    <message>
+        <location line="+37"/>
         <source>光感曲线</source>
         <translation>OpticalChart</translation>
     </message>
@@ -257,7 +246,7 @@
         <translation>Display temperature chart</translation>
     </message>
     <message>
-        <location line="+15"/>
+        <location line="+16"/>
         <source>温度曲线</source>
         <translation>TemperatureChart</translation>
     </message>
@@ -267,7 +256,7 @@
         <translation>Display Optical Chart</translation>
     </message>
     <message>
-        <location line="+16"/>
+        <location line="+17"/>
         <source>泵浦电流曲线</source>
         <translation>PumpCurrentChart</translation>
     </message>
@@ -285,7 +274,7 @@
         <translation>Display Power Chart</translation>
     </message>
     <message>
-        <location line="+15"/>
+        <location line="+16"/>
         <source>激光功率曲线</source>
         <translation>LaserPowerChart</translation>
     </message>
@@ -300,7 +289,7 @@
         <translation>Display Current Chart</translation>
     </message>
     <message>
-        <location line="-571"/>
+        <location line="-593"/>
         <source>请连接设备</source>
         <translation>Please connect deviece</translation>
     </message>
@@ -381,7 +370,7 @@
 <context>
     <name>NormalChart</name>
     <message>
-        <location filename="../qml/NormalChart.qml" line="+437"/>
+        <location filename="../qml/NormalChart.qml" line="+617"/>
         <source>保存波形</source>
         <translation>Save wave</translation>
     </message>
@@ -391,27 +380,27 @@
         <translation>Reset chart</translation>
     </message>
     <message>
-        <location line="-310"/>
+        <location line="-481"/>
         <source>时刻</source>
         <translation>Time</translation>
     </message>
     <message>
-        <location line="+85"/>
+        <location line="+93"/>
         <source>保存失败: </source>
         <translation>Save failed: </translation>
     </message>
     <message>
-        <location line="+234"/>
+        <location line="+397"/>
         <source>保存波形文件</source>
         <translation>Save wave to file</translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location line="+4"/>
         <source>波形文件</source>
         <translation>WaveFile</translation>
     </message>
     <message>
-        <location line="-249"/>
+        <location line="-419"/>
         <source>时间戳</source>
         <translation>Time</translation>
     </message>
@@ -542,7 +531,7 @@
 <context>
     <name>Sidebar</name>
     <message>
-        <location filename="../qml/Sidebar.qml" line="+349"/>
+        <location filename="../qml/Sidebar.qml" line="+351"/>
         <source>设备连接</source>
         <translation>DeviceConnect</translation>
     </message>
@@ -553,12 +542,12 @@
     </message>
     <message>
         <location line="-29"/>
-        <location line="+122"/>
+        <location line="+123"/>
         <source>刷新</source>
         <translation>Refresh</translation>
     </message>
     <message>
-        <location line="-49"/>
+        <location line="-50"/>
         <source>亮色主题</source>
         <translation>Light</translation>
     </message>
@@ -609,7 +598,7 @@
         <translation>Advanced</translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+12"/>
         <source>锁定</source>
         <translation>Lock</translation>
     </message>
@@ -702,7 +691,7 @@
         <translation>Period</translation>
     </message>
     <message>
-        <location line="-739"/>
+        <location line="-740"/>
         <source>连接失败</source>
         <translation>Connect Failed</translation>
     </message>

@@ -5,7 +5,9 @@
 #include "services/chart_axes.h"
 #include "services/file.h"
 #include "services/language.h"
+#include "services/message_log.h"
 #include "services/qml_public.h"
+#include "services/session_journal.h"
 #include "services/wave_recording.h"
 
 #include <QMetaType>
@@ -50,4 +52,8 @@ void registerUiTypes()
     qmlRegisterSingletonType<ChartAxes>(
         kRecordingUri, 1, 0, "ChartAxes",
         [](QQmlEngine *, QJSEngine *) -> QObject * { return new ChartAxes; });
+
+    qmlRegisterSingletonType<SessionJournal>(kJournalUri, 1, 0, "SessionJournal",
+                                             &provideService<SessionJournal>);
+    qmlRegisterType<MessageLog>(kJournalUri, 1, 0, "MessageLog");
 }

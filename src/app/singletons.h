@@ -6,12 +6,16 @@ inline constexpr const char *kSingletonUri = "CppSingletonClass";
 // The import of the native types that documents create themselves.
 inline constexpr const char *kRecordingUri = "OrrindelRecording";
 
+// The import of the session journal and the journalled message list.
+inline constexpr const char *kJournalUri = "OrrindelJournal";
+
 // Registers Language, Communication, DataProcess, File and QmlPublic (in this
 // order) as QML singletons of CppSingletonClass 1.0, and the chart series
 // pointer type that QmlPublic takes; then registerUiTypes(). Once per process.
 void registerSingletons();
 
 // Registers the chart's native helpers under OrrindelRecording 1.0: the
-// instantiable type WaveRecording (the recording) and the singleton ChartAxes.
-// Called by registerSingletons().
+// instantiable type WaveRecording (the recording) and the singleton ChartAxes;
+// and under OrrindelJournal 1.0 the singleton SessionJournal and the
+// instantiable type MessageLog. Called by registerSingletons().
 void registerUiTypes();

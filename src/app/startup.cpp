@@ -7,13 +7,193 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QQmlApplicationEngine>
+#include <QQuickWindow>
+#include <QThread>
+#include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <memory>
+#include <thread>
+
+namespace {
+
+double epochMs()
+{
+    using namespace std::chrono;
+    return duration<double, std::milli>(system_clock::now().time_since_epoch()).count();
+}
+
+// A measurement hook for scripts/perf-report.sh, off unless the environment
+// variable ORRINDEL_PERF_LOG names a file. The program then appends to it:
+//
+//   main <epoch ms>                 runApplication has begun
+//   first-frame <epoch ms> <ms>     the window's first frame is on screen; the
+//                                   time since "main"
+//   frame <epoch ms> <ms>           a frame rendered on the user-interface
+//                                   thread: update request to frame swapped
+//                                   (polish, sync, render, swap)
+//   input <epoch ms> <ms>           a key or mouse press to the next frame
+//   probe <epoch ms> <ms>           (with ORRINDEL_PERF_PROBE_MS) a probe waited
+//                                   this long for the user-interface thread;
+//                                   only waits of 5 ms or more
+//   summary <epoch ms> <frames> <longest frame ms> <probes> <longest probe ms>
+//                                   every 10 s and at the end, since the start
+//
+// Epoch times are milliseconds since 1970 with microseconds. Frames rendered
+// on a render thread (the threaded OpenGL loop) count only as the first frame.
+//
+// ORRINDEL_PERF_PROBE_MS=N adds a thread that every N ms posts a probe to the
+// user-interface thread and notes how long it waited there: the longest wait
+// is the longest time an operator's key press could wait, whatever kept the
+// thread busy (a status record, a frame, a collection of the script engine).
+// The probe costs some processor time: leave it off when measuring that.
+class PerfLog : public QObject {
+public:
+    static std::unique_ptr<PerfLog> fromEnvironment()
+    {
+        const QByteArray path = qgetenv("ORRINDEL_PERF_LOG");
+        if (path.isEmpty())
+            return nullptr;
+        FILE *file = std::fopen(path.constData(), "a");
+        if (!file)
+            return nullptr;
+        std::setvbuf(file, nullptr, _IOLBF, 0);
+        return std::unique_ptr<PerfLog>(new PerfLog(file));
+    }
+
+    ~PerfLog() override
+    {
+        stopProbe = true;
+        if (probe.joinable())
+            probe.join();
+        writeSummary();
+        std::fclose(file);
+    }
+
+    // Follows the frames of window and, when asked for, starts the probe.
+    void watch(QQuickWindow *window)
+    {
+        if (window) {
+            window->installEventFilter(this);
+            connect(
+                window, &QQuickWindow::frameSwapped, this, [this] { frameSwapped(); },
+                Qt::DirectConnection);
+        }
+        connect(&summaryTimer, &QTimer::timeout, this, &PerfLog::writeSummary);
+        summaryTimer.start(10000);
+        const int period = qEnvironmentVariableIntValue("ORRINDEL_PERF_PROBE_MS");
+        if (period > 0)
+            probe = std::thread([this, period] { runProbe(period); });
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::UpdateRequest:
+            if (!frame.isValid())
+                frame.start();
+            break;
+        case QEvent::KeyPress:
+        case QEvent::MouseButtonPress:
+            if (!input.isValid())
+                input.start();
+            break;
+        default:
+            break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    explicit PerfLog(FILE *file)
+        : file(file)
+    {
+        sinceMain.start();
+        std::fprintf(file, "main %.3f\n", epochMs());
+    }
+
+    void frameSwapped()
+    {
+        if (!firstFrameSeen.exchange(true)) {
+            std::fprintf(file, "first-frame %.3f %.3f\n", epochMs(),
+                         double(sinceMain.nsecsElapsed()) / 1e6);
+        }
+        if (QThread::currentThread() != thread())
+            return;
+        const double now = epochMs();
+        if (frame.isValid()) {
+            const double ms = double(frame.nsecsElapsed()) / 1e6;
+            frame.invalidate();
+            ++frameCount;
+            longestFrame = std::max(longestFrame, ms);
+            std::fprintf(file, "frame %.3f %.3f\n", now, ms);
+        }
+        if (input.isValid()) {
+            std::fprintf(file, "input %.3f %.3f\n", now, double(input.nsecsElapsed()) / 1e6);
+            input.invalidate();
+        }
+    }
+
+    // On the probe's thread: one probe at a time, the next one period after
+    // the last came back.
+    void runProbe(int period)
+    {
+        while (!stopProbe) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(period));
+            if (probeOut.exchange(true))
+                continue;
+            const Clock::time_point posted = Clock::now();
+            QMetaObject::invokeMethod(
+                this,
+                [this, posted] {
+                    const double ms =
+                        std::chrono::duration<double, std::milli>(Clock::now() - posted).count();
+                    ++probeCount;
+                    longestProbe = std::max(longestProbe, ms);
+                    if (ms >= 5)
+                        std::fprintf(file, "probe %.3f %.3f\n", epochMs(), ms);
+                    probeOut = false;
+                },
+                Qt::QueuedConnection);
+        }
+    }
+
+    void writeSummary()
+    {
+        std::fprintf(file, "summary %.3f %lld %.3f %lld %.3f\n", epochMs(), frameCount,
+                     longestFrame, probeCount, longestProbe);
+    }
+
+    FILE *file;
+    QElapsedTimer sinceMain;
+    QElapsedTimer frame;
+    QElapsedTimer input;
+    QTimer summaryTimer;
+    std::thread probe;
+    std::atomic<bool> stopProbe{false};
+    std::atomic<bool> probeOut{false};
+    std::atomic<bool> firstFrameSeen{false};
+    long long frameCount = 0;
+    long long probeCount = 0;
+    double longestFrame = 0;
+    double longestProbe = 0;
+};
+
+} // namespace
 
 int runApplication(int &argc, char **argv, const QString &mainDocument)
 {
+    // Before anything else, so that "main" is the start of the program's work.
+    auto perfLog = PerfLog::fromEnvironment();
     initResources();
 
     QApplication app(argc, argv);
@@ -35,8 +215,11 @@ int runApplication(int &argc, char **argv, const QString &mainDocument)
         },
         Qt::QueuedConnection);
     engine->load(mainUrl);
+    if (perfLog)
+        perfLog->watch(qobject_cast<QQuickWindow *>(engine->rootObjects().value(0)));
 
     const int result = app.exec();
     engine.reset();
+    perfLog.reset();
     return result;
 }

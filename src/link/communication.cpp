@@ -101,6 +101,11 @@ bool Communication::isOpen()
     return serialPort->isPortOpen();
 }
 
+QString Communication::lastOpenError()
+{
+    return serialPort->lastOpenError();
+}
+
 void Communication::close()
 {
     serialPort->closePort();

@@ -46,6 +46,9 @@ public:
     Q_INVOKABLE void queryCalibTable();
     Q_INVOKABLE void queryUseTime();
     Q_INVOKABLE void resetParam();
+    // Why the last open failed, in the system's words (for example "No such
+    // file or directory"); empty after a successful open.
+    Q_INVOKABLE QString lastOpenError();
 
 signals:
     // The open port went away (pulled cable, vanished peer); it is closed.

@@ -2,6 +2,7 @@
 
 #include "common/single_instance.h"
 #include "protocol/data_process.h"
+#include "protocol/deframer.h"
 #include "protocol/frame.h"
 #include "protocol/message.h"
 #include "protocol/status_record.h"
@@ -9,6 +10,98 @@
 #include <QDebug>
 #include <QThread>
 #include <QTimer>
+
+#include <chrono>
+
+namespace {
+
+qint64 clockMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// A pass on a busy line looks past at most this many headers whose frames
+// reach past the end of the buffer (each look is linear in the buffer).
+constexpr int kMaxSkippedHeaders = 16;
+
+// Every complete frame, in order, while the line is still busy. What stays is
+// the tail from the first header after the last of them whose frame reaches
+// past the end of the buffer: that frame may still be arriving. Such a header
+// with a complete frame behind it is not a frame still arriving, so it is
+// skipped as corrupt, as a pass on a quiet line would skip it.
+QVector<Frame> takeFramesKeepingTail(QByteArray &buffer)
+{
+    QVector<Frame> frames = takeFrames(buffer, TailPolicy::KeepIncomplete);
+    QByteArray rest = buffer;
+    for (int skipped = 0; skipped < kMaxSkippedHeaders && rest.size() >= frame::kIncomingOverhead;
+         ++skipped) {
+        // rest starts with such a header: from here on it is no header.
+        rest[0] = '\0';
+        const QVector<Frame> behind = takeFrames(rest, TailPolicy::KeepIncomplete);
+        if (!behind.isEmpty()) {
+            frames += behind;
+            buffer = rest;
+        }
+    }
+    return frames;
+}
+
+} // namespace
+
+namespace serial_link {
+
+void PassSchedule::chunkArrived(qint64 firstAt, qint64 lastAt)
+{
+    lastChunkAt = lastAt;
+    if (firstUnseenAt == kNoTime)
+        firstUnseenAt = firstAt;
+}
+
+PassDecision PassSchedule::decide(qint64 now) const
+{
+    if (lastChunkAt == kNoTime)
+        return {};
+    const qint64 quietAt = lastChunkAt + kQuietTimeMs;
+    if (now >= quietAt)
+        return {Pass::Quiet, kNoTime};
+    if (firstUnseenAt == kNoTime)
+        return {Pass::None, quietAt - now};
+    const qint64 dueAt = firstUnseenAt + kMaxDecodeDelayMs;
+    if (now >= dueAt)
+        return {Pass::Busy, kNoTime};
+    return {Pass::None, qMin(quietAt, dueAt) - now};
+}
+
+void PassSchedule::passRan(Pass pass)
+{
+    firstUnseenAt = kNoTime;
+    if (pass == Pass::Quiet)
+        lastChunkAt = kNoTime;
+}
+
+QString openFailureReason(QSerialPort::SerialPortError error, const QString &errorString)
+{
+    const QString unknown = QStringLiteral("Unknown error");
+    if (!errorString.isEmpty() && errorString != unknown)
+        return errorString;
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        return QStringLiteral("No such device");
+    case QSerialPort::PermissionError:
+        return QStringLiteral("Permission denied");
+    case QSerialPort::OpenError:
+        return QStringLiteral("The port is already open");
+    case QSerialPort::UnsupportedOperationError:
+        return QStringLiteral("Not a serial port");
+    case QSerialPort::ResourceError:
+        return QStringLiteral("The device is not available");
+    default:
+        return unknown;
+    }
+}
+
+} // namespace serial_link
 
 SerialPort *SerialPort::getInstance()
 {
@@ -20,6 +113,7 @@ SerialPort::SerialPort()
     , recvTimer(new QTimer)
 {
     recvTimer->setSingleShot(true);
+    recvTimer->setTimerType(Qt::PreciseTimer);
     connect(recvTimer, &QTimer::timeout, this, &SerialPort::recvTimeout);
 }
 
@@ -68,15 +162,23 @@ bool SerialPort::openPort(const QString &portName)
     port->open(QIODevice::ReadWrite);
 
     if (!port->isOpen()) {
+        openError = serial_link::openFailureReason(port->error(), port->errorString());
         releasePort(Release::Now);
         return false;
     }
+    openError.clear();
     // Connected only now: open() reports its own failures synchronously,
     // while `mutex` is held.
     errorConnection =
         connect(port, &QSerialPort::errorOccurred, port,
                 [this, port](QSerialPort::SerialPortError error) { handlePortError(port, error); });
     return true;
+}
+
+QString SerialPort::lastOpenError()
+{
+    QMutexLocker lock(&mutex);
+    return openError;
 }
 
 void SerialPort::closePort()
@@ -119,14 +221,19 @@ void SerialPort::releasePort(Release when)
         port->deleteLater();
 }
 
-// On the port's thread.
+// On the port's thread. The bytes are stamped here, where they arrive, so
+// that a busy worker does not make the line look quiet.
 void SerialPort::takePortBytes(QSerialPort *port)
 {
     const QByteArray bytes = port->readAll();
     if (bytes.isEmpty())
         return;
+    const qint64 now = clockMs();
     {
         std::lock_guard<std::mutex> lock(inboxLock);
+        if (inbox.isEmpty())
+            inboxFirstAt = now;
+        inboxLastAt = now;
         inbox.append(bytes);
     }
     QMetaObject::invokeMethod(this, "readFromSerialPort", Qt::QueuedConnection);
@@ -149,37 +256,66 @@ void SerialPort::handlePortError(QSerialPort *port, QSerialPort::SerialPortError
     emit portLost();
 }
 
-void SerialPort::readFromSerialPort()
+// Moves what the port's thread has received into the receive buffer; false
+// when nothing was waiting.
+bool SerialPort::collectInbox()
 {
     QByteArray bytes;
+    qint64 firstAt, lastAt;
     {
         std::lock_guard<std::mutex> lock(inboxLock);
         bytes.swap(inbox);
+        firstAt = inboxFirstAt;
+        lastAt = inboxLastAt;
     }
     if (bytes.isEmpty())
-        return;
+        return false;
     recvBuffer.append(bytes);
-    recvTimer->start(serial_link::kQuietTimeMs);
-    if (recvBuffer.size() > serial_link::kMaxBufferedBytes) {
-        // The line has not been quiet for a long while: decode what is
-        // complete now, keeping a frame that may still be arriving.
-        QMutexLocker lock(&mutex);
-        decodeBuffered(TailPolicy::KeepIncomplete);
-        return;
-    }
     bufferedBytes.store(recvBuffer.size(), std::memory_order_relaxed);
+    schedule.chunkArrived(firstAt, lastAt);
+    return true;
+}
+
+void SerialPort::readFromSerialPort()
+{
+    if (collectInbox())
+        serviceLine();
 }
 
 void SerialPort::recvTimeout()
 {
-    QMutexLocker lock(&mutex);
-    decodeBuffered(TailPolicy::DropIncomplete);
+    // Bytes may have arrived while this thread was busy elsewhere.
+    collectInbox();
+    serviceLine();
+}
+
+// Runs the passes that are due, then sets the timer for the next one.
+void SerialPort::serviceLine()
+{
+    using serial_link::Pass;
+    for (;;) {
+        const serial_link::PassDecision due = schedule.decide(clockMs());
+        if (due.pass == Pass::None) {
+            if (due.waitMs == serial_link::kNoTime)
+                recvTimer->stop();
+            else
+                recvTimer->start(int(due.waitMs));
+            return;
+        }
+        {
+            QMutexLocker lock(&mutex);
+            decodeBuffered(due.pass);
+        }
+        schedule.passRan(due.pass);
+    }
 }
 
 // `mutex` is held for the whole pass, emissions included.
-void SerialPort::decodeBuffered(TailPolicy policy)
+void SerialPort::decodeBuffered(serial_link::Pass pass)
 {
-    const QVector<Frame> frames = takeFrames(recvBuffer, policy);
+    const QVector<Frame> frames = pass == serial_link::Pass::Busy
+                                      ? takeFramesKeepingTail(recvBuffer)
+                                      : takeFrames(recvBuffer, TailPolicy::DropIncomplete);
     bufferedBytes.store(recvBuffer.size(), std::memory_order_relaxed);
     for (const Frame &f : frames) {
         switch (static_cast<FrameType>(f.type)) {

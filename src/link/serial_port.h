@@ -1,7 +1,5 @@
 #pragma once
 
-#include "protocol/deframer.h"
-
 #include <QByteArray>
 #include <QJsonObject>
 #include <QMetaObject>
@@ -20,8 +18,49 @@ namespace serial_link {
 // Decoding waits until the line has been quiet this long, so that a frame
 // arriving in several chunks is complete first.
 constexpr int kQuietTimeMs = 75;
-// A line that is never quiet is decoded at once when this much is buffered.
-constexpr int kMaxBufferedBytes = 256 * 1024;
+// On a line that is never quiet that long, a byte still waits at most this
+// long for its pass (a frame that is still arriving waits for the next one).
+constexpr int kMaxDecodeDelayMs = 250;
+
+// "No such moment" for the times below.
+constexpr qint64 kNoTime = -1;
+
+enum class Pass {
+    None,  // nothing to decode now
+    Quiet, // the line is quiet: every frame, an incomplete one counts as corrupt
+    Busy,  // the line is still busy: every complete frame, the rest is kept
+};
+
+struct PassDecision {
+    Pass pass = Pass::None;
+    // With Pass::None: milliseconds until a pass may be due, or kNoTime when
+    // no byte waits for one.
+    qint64 waitMs = kNoTime;
+};
+
+// When received bytes are de-framed, told the times (milliseconds on one
+// monotonic clock) instead of reading a clock. A quiet pass is due
+// kQuietTimeMs after the last chunk; a busy pass kMaxDecodeDelayMs after the
+// oldest chunk that no pass has looked at yet, whichever comes first.
+class PassSchedule {
+public:
+    // A chunk of bytes arrived between firstAt and lastAt (one chunk: equal).
+    void chunkArrived(qint64 firstAt, qint64 lastAt);
+    PassDecision decide(qint64 now) const;
+    // The pass that decide() asked for has run.
+    void passRan(Pass pass);
+
+private:
+    // kNoTime: no chunk since the last quiet pass.
+    qint64 lastChunkAt = kNoTime;
+    // kNoTime: every chunk has been looked at by a pass.
+    qint64 firstUnseenAt = kNoTime;
+};
+
+// The text the operator is shown for a port that did not open: the system's
+// reason as the port reports it, or a description of the error code when it
+// reports none.
+QString openFailureReason(QSerialPort::SerialPortError error, const QString &errorString);
 } // namespace serial_link
 
 // The one object that touches the serial line to the controller.
@@ -56,6 +95,10 @@ public:
     // Bytes received and not yet consumed by the de-framer (for diagnostics).
     int bufferedByteCount() const { return bufferedBytes.load(std::memory_order_relaxed); }
 
+    // Why the last openPort failed, as the system put it; empty when the
+    // last openPort succeeded or none has been made.
+    QString lastOpenError();
+
 signals:
     void dataReceived(QJsonObject rxObj);
     void msgReceived(QString msg);
@@ -76,17 +119,24 @@ private:
     void takePortBytes(QSerialPort *port);
     void handlePortError(QSerialPort *port, QSerialPort::SerialPortError error);
     void releasePort(Release when);
-    void decodeBuffered(TailPolicy policy);
+    bool collectInbox();
+    void serviceLine();
+    void decodeBuffered(serial_link::Pass pass);
 
     QTimer *recvTimer;
     QSerialPort *qSerialPort = nullptr;
     QByteArray recvBuffer;
     QMutex mutex;
+    QString openError; // under `mutex`
+
+    serial_link::PassSchedule schedule; // worker only
 
     // Hand-off from the port's thread to the worker; the lock is held only
     // to append or swap.
     std::mutex inboxLock;
     QByteArray inbox;
+    qint64 inboxFirstAt = serial_link::kNoTime;
+    qint64 inboxLastAt = serial_link::kNoTime;
 
     QMetaObject::Connection readConnection;
     QMetaObject::Connection errorConnection;

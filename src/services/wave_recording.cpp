@@ -1,8 +1,12 @@
 #include "wave_recording.h"
 
+#include "session_journal.h"
+
 #include <QDateTime>
 #include <QLocale>
+#include <QPointer>
 #include <QTime>
+#include <QVarLengthArray>
 
 #include <charconv>
 #include <cmath>
@@ -293,6 +297,9 @@ void WaveRecording::setCapacity(int capacity)
         return;
     const qsizetype before = store.size();
     store.setCapacity(capacity);
+    sinceLoad = qMin(sinceLoad, store.size());
+    if (journalSession)
+        SessionJournal::getInstance()->trimWave(journalSession, key, capacity);
     emit capacityChanged();
     setCount(before);
 }
@@ -304,6 +311,12 @@ void WaveRecording::setCurveCount(int count)
         return;
     const qsizetype before = store.size();
     store.setValuesPerEntry(count);
+    if (journalSession) {
+        // The history has the old width: it goes as the entries did.
+        setLoadRequest(0);
+        sinceLoad = 0;
+        SessionJournal::getInstance()->resetWave(journalSession, key);
+    }
     emit curveCountChanged();
     setCount(before);
 }
@@ -331,6 +344,11 @@ bool WaveRecording::append(double timeMs, const QVariantList &values)
     const qsizetype before = store.size();
     if (!store.append(timeMs, scratch.constData(), n))
         return false;
+    if (journalSession) {
+        journalEntry(store.size() - 1);
+        if (loadRequest)
+            sinceLoad = qMin(sinceLoad + 1, store.size());
+    }
     setCount(before);
     return true;
 }
@@ -339,6 +357,12 @@ void WaveRecording::clear()
 {
     const qsizetype before = store.size();
     store.clear();
+    if (journalSession) {
+        // A history still on its way is older than the reset.
+        setLoadRequest(0);
+        sinceLoad = 0;
+        SessionJournal::getInstance()->resetWave(journalSession, key);
+    }
     setCount(before);
 }
 
@@ -364,6 +388,103 @@ double WaveRecording::timeMs(int i) const
 QString WaveRecording::exportText(const QString &header, const QStringList &curveNames) const
 {
     return store.exportText(header, curveNames);
+}
+
+QVariantList WaveRecording::values(int i) const
+{
+    QVariantList vals;
+    if (i < 0 || i >= store.size())
+        return vals;
+    vals.reserve(curveCount());
+    for (int c = 0; c < curveCount(); ++c)
+        vals.append(store.valueAt(i, c));
+    return vals;
+}
+
+void WaveRecording::setJournalKey(const QString &journalKey)
+{
+    if (journalKey == key)
+        return;
+    key = journalKey;
+    journalSession = 0;
+    setLoadRequest(0);
+    sinceLoad = 0;
+    emit journalKeyChanged();
+    if (complete)
+        attachJournal();
+}
+
+void WaveRecording::classBegin()
+{
+    complete = false;
+}
+
+void WaveRecording::componentComplete()
+{
+    complete = true;
+    attachJournal();
+}
+
+void WaveRecording::attachJournal()
+{
+    if (key.isEmpty())
+        return;
+    SessionJournal *journal = SessionJournal::forObject(this);
+    const quint64 session = journal->session();
+    const quint64 request = ++requests;
+    QPointer<WaveRecording> self(this);
+    if (!journal->loadWave(session, key, curveCount(), capacity(), this,
+                           [self, request](std::unique_ptr<WaveStore> history) {
+                               if (self)
+                                   self->takeHistory(request, std::move(history));
+                           }))
+        return;
+    journalSession = session;
+    // Entries pushed before the key was set follow the history, in the
+    // journal as here.
+    for (qsizetype i = 0; i < store.size(); ++i)
+        journalEntry(i);
+    sinceLoad = store.size();
+    setLoadRequest(request);
+}
+
+void WaveRecording::takeHistory(quint64 request, std::unique_ptr<WaveStore> history)
+{
+    if (request != loadRequest)
+        return;
+    setLoadRequest(0);
+    const qsizetype before = store.size();
+    if (history && !history->isEmpty() && history->valuesPerEntry() == curveCount()) {
+        history->setCapacity(store.capacity());
+        QVector<double> values(curveCount());
+        for (qsizetype i = store.size() - sinceLoad; i < store.size(); ++i) {
+            for (int c = 0; c < curveCount(); ++c)
+                values[c] = store.valueAt(i, c);
+            history->append(store.timeAt(i), values.constData(), curveCount());
+        }
+        store = std::move(*history);
+    }
+    sinceLoad = 0;
+    setCount(before);
+    emit historyLoaded();
+}
+
+void WaveRecording::journalEntry(qsizetype i)
+{
+    const int width = curveCount();
+    QVarLengthArray<double, 8> values(width);
+    for (int c = 0; c < width; ++c)
+        values[c] = store.valueAt(i, c);
+    SessionJournal::getInstance()->appendSample(journalSession, key, qint64(store.timeAt(i)),
+                                                values.constData(), width, store.capacity());
+}
+
+void WaveRecording::setLoadRequest(quint64 request)
+{
+    if (request == loadRequest)
+        return;
+    loadRequest = request;
+    emit loadingChanged();
 }
 
 void WaveRecording::setCount(qsizetype before)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QQmlParserStatus>
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
@@ -139,11 +140,22 @@ private:
 //               an empty object outside 0 .. count - 1
 //   timeMs(i)   the entry's time; NaN outside the recording
 //   exportText(header, curveNames)  the whole export text
-class WaveRecording : public QObject {
+//   values(i)   the entry's values; an empty list outside the recording
+//   journalKey  string, default "": the recording's key in the session
+//               journal (SessionJournal). When set (once the object is
+//               complete), the recording loads what the journal kept for the
+//               key, puts it before the entries pushed meanwhile (then
+//               historyLoaded()), and journals every push, clear and
+//               capacity change. A change of curveCount empties the
+//               recording and the journal's. Set curveCount first.
+class WaveRecording : public QObject, public QQmlParserStatus {
     Q_OBJECT
+    Q_INTERFACES(QQmlParserStatus)
     Q_PROPERTY(int capacity READ capacity WRITE setCapacity NOTIFY capacityChanged)
     Q_PROPERTY(int curveCount READ curveCount WRITE setCurveCount NOTIFY curveCountChanged)
     Q_PROPERTY(int count READ count NOTIFY countChanged)
+    Q_PROPERTY(QString journalKey READ journalKey WRITE setJournalKey NOTIFY journalKeyChanged)
+    Q_PROPERTY(bool loading READ isLoading NOTIFY loadingChanged)
 public:
     explicit WaveRecording(QObject *parent = nullptr);
 
@@ -158,17 +170,41 @@ public:
     Q_INVOKABLE QVariantMap entry(int i) const;
     Q_INVOKABLE double timeMs(int i) const;
     Q_INVOKABLE QString exportText(const QString &header, const QStringList &curveNames) const;
+    Q_INVOKABLE QVariantList values(int i) const;
 
     const WaveStore &entries() const { return store; }
+
+    QString journalKey() const { return key; }
+    void setJournalKey(const QString &journalKey);
+    // Waiting for the journal's history.
+    bool isLoading() const { return loadRequest != 0; }
+
+    void classBegin() override;
+    void componentComplete() override;
 
 signals:
     void capacityChanged();
     void curveCountChanged();
     void countChanged();
+    void journalKeyChanged();
+    void loadingChanged();
+    // The journal's history is in (possibly none).
+    void historyLoaded();
 
 private:
     void setCount(qsizetype before);
+    void attachJournal();
+    void takeHistory(quint64 request, std::unique_ptr<WaveStore> history);
+    void journalEntry(qsizetype i);
+    void setLoadRequest(quint64 request);
 
     WaveStore store;
     QVector<double> scratch; // one push's values
+
+    QString key;
+    bool complete = true;       // false while QML sets the initial properties
+    quint64 journalSession = 0; // 0: not journalling
+    quint64 loadRequest = 0;    // the load waited for; 0: none
+    quint64 requests = 0;
+    qsizetype sinceLoad = 0; // entries pushed since the load was asked for
 };

@@ -47,6 +47,10 @@ void start(QProcess &process, const QTemporaryDir &dir, const QString &program,
            const QStringList &arguments)
 {
     process.setWorkingDirectory(dir.path());
+    // The program's session journal stays in the test's folder, not the home.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("ORRINDEL_DATA_DIR", dir.filePath("data"));
+    process.setProcessEnvironment(environment);
     process.setStandardOutputFile(dir.filePath("stdout.txt"));
     process.setStandardErrorFile(dir.filePath("stderr.txt"));
     process.start(program, arguments);

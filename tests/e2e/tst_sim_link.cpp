@@ -5,6 +5,7 @@
 #include "sim_process.h"
 
 #include "link/communication.h"
+#include "link/serial_port.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -13,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -253,6 +255,83 @@ private slots:
         // The same, readable for a person.
         QVERIFY(sim.readAllStandardError().contains(
             "rx setIntCtrlParam power=50 duty=20 freq=1000 openMs=64170"));
+    }
+
+    // A controller that never lets the line fall quiet: a status every 20 ms
+    // and a filler byte between. Records keep coming within about 250 ms of
+    // each other, the link holds little, and no frame is lost or repeated:
+    // the numbered messages sent meanwhile arrive each once, in order, and
+    // the records number no more than the periods.
+    void busyLineKeepsRecordsFlowing()
+    {
+        QProcess busy;
+        const QString path =
+            startSimulator(busy, {"--period", "20", "--no-pause", "--seed", "9", "--quiet"}, false);
+        QVERIFY2(path.startsWith("/dev/"), qPrintable(busy.readAllStandardError()));
+        const SerialPort *port = SerialPort::getInstance();
+        // What the other simulator sent last is still on its way here.
+        link->close();
+        QTest::qWait(500);
+        messages.clear();
+        QElapsedTimer clock;
+        QVector<qint64> recordTimes;
+        const QMetaObject::Connection counting = connect(link, &Communication::dataReceived, this,
+                                                         [&] { recordTimes << clock.elapsed(); });
+        clock.start();
+        QVERIFY(link->open(path));
+        // The simulator notices the client within 100 ms and starts at once.
+        QTRY_VERIFY_WITH_TIMEOUT(!recordTimes.isEmpty(), kWaitMs);
+        recordTimes.clear();
+        clock.restart();
+
+        constexpr qint64 kRunMs = 3000, kPeriodMs = 20, kMessageEveryMs = 30;
+        QStringList sent;
+        int largestBuffer = 0;
+        qint64 longestStall = 0; // of this thread, which reads the port
+        QElapsedTimer step;
+        step.start();
+        while (clock.elapsed() < kRunMs) {
+            QTest::qWait(5);
+            longestStall = qMax(longestStall, step.restart());
+            largestBuffer = qMax(largestBuffer, port->bufferedByteCount());
+            if (clock.elapsed() >= kMessageEveryMs * (sent.size() + 1)) {
+                sent << QString("busy line, message number %1 of this run").arg(sent.size());
+                busy.write("send " + sent.last().toUtf8() + '\n');
+            }
+        }
+        const qint64 ranMs = clock.elapsed();
+        (void)QTest::qWaitFor([&] { return messages.size() >= sent.size(); }, kWaitMs);
+        QTest::qWait(300);
+        disconnect(counting);
+        link->close();
+        stopSimulator(busy);
+
+        QCOMPARE(messages, sent);
+        recordTimes.erase(std::find_if(recordTimes.begin(), recordTimes.end(),
+                                       [ranMs](qint64 t) { return t > ranMs; }),
+                          recordTimes.end());
+        qint64 longestGap = 0, previous = 0;
+        for (qint64 t : qAsConst(recordTimes)) {
+            longestGap = qMax(longestGap, t - previous);
+            previous = t;
+        }
+        longestGap = qMax(longestGap, ranMs - previous);
+        const qint64 allowedMs = serial_link::kMaxDecodeDelayMs + 250 + longestStall;
+        QVERIFY2(longestGap <= allowedMs,
+                 qPrintable(QString("%1 ms without a record (%2 records, this thread stalled "
+                                    "up to %3 ms)")
+                                .arg(longestGap)
+                                .arg(recordTimes.size())
+                                .arg(longestStall)));
+        // About a second of this line, some 5 bytes a millisecond.
+        QVERIFY2(largestBuffer <= 8192,
+                 qPrintable(QString("the link held %1 bytes").arg(largestBuffer)));
+        // None twice: at most one a period, counting the periods from the
+        // allowed delay before the run on; many lost would leave far fewer.
+        const qint64 periods = ranMs / kPeriodMs;
+        QVERIFY2(recordTimes.size() <= (ranMs + allowedMs) / kPeriodMs + 2 &&
+                     recordTimes.size() >= periods / 2,
+                 qPrintable(QString("%1 records in %2 ms").arg(recordTimes.size()).arg(ranMs)));
     }
 };
 

@@ -1,8 +1,14 @@
 #include "link/communication.h"
+#include "link/serial_port.h"
 #include "link_test_support.h"
 #include "protocol/frame.h"
 
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
 
 namespace {
 
@@ -48,6 +54,30 @@ QVector<QByteArray> everyCommandFrame()
     };
 }
 
+// Root passes every permission check: while this lives, the process acts as
+// the unprivileged user "nobody" (and is itself when not root).
+class ActingUnprivileged {
+public:
+    ActingUnprivileged()
+        : dropped(::geteuid() == 0)
+    {
+        if (dropped)
+            ok = ::seteuid(65534) == 0;
+    }
+    ~ActingUnprivileged()
+    {
+        if (dropped && ok)
+            (void)::seteuid(0);
+    }
+    ActingUnprivileged(const ActingUnprivileged &) = delete;
+    ActingUnprivileged &operator=(const ActingUnprivileged &) = delete;
+
+    bool ok = true;
+
+private:
+    bool dropped;
+};
+
 } // namespace
 
 class TestCommunication : public QObject {
@@ -90,11 +120,13 @@ private slots:
                          "setAdvancedParam(int,int,bool,int,int,int,int,int,int,int,int) "
                          "setIntCtrlParam(int,int,int,int) setLaserState(bool) setCtrlMod(bool) "
                          "setCalib(QVariantList) queryVersion() queryCalibTable() queryUseTime() "
-                         "resetParam()"));
+                         "resetParam() lastOpenError()"));
         QCOMPARE(signalParameterNames(mo), (QList<QByteArray>{"rxObj", "msg", "table"}));
         QCOMPARE(mo.method(mo.indexOfMethod("open(QString)")).returnType(), int(QMetaType::Bool));
         QCOMPARE(mo.method(mo.indexOfMethod("getSerialList()")).returnType(),
                  int(QMetaType::QVariantList));
+        QCOMPARE(mo.method(mo.indexOfMethod("lastOpenError()")).returnType(),
+                 int(QMetaType::QString));
     }
 
     // Commands sent while closed are dropped, not held back for the next
@@ -117,6 +149,89 @@ private slots:
         QCOMPARE(a.read(expected.size() + 1, 3000).toHex(' '), expected.toHex(' '));
         QCOMPARE(debug.linesStartingWith("send: "), lines);
         link->close();
+    }
+
+    // A port that does not open says why, in the system's words, for the
+    // operator to read; once it opens, there is no reason left to give.
+    void failedOpenSaysWhy_data()
+    {
+        QTest::addColumn<QString>("obstacle");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("no such file") << "missing"
+                                      << "No such file or directory";
+        // Another program holds it: the port's lock says so.
+        QTest::newRow("held by another") << "held"
+                                         << "Permission error while locking the device";
+        QTest::newRow("no permission") << "denied"
+                                       << "Permission denied";
+        QTest::newRow("not a port") << "directory"
+                                    << "Is a directory";
+    }
+    void failedOpenSaysWhy()
+    {
+        QFETCH(QString, obstacle);
+        QFETCH(QString, reason);
+        PtyPair a;
+        QVERIFY(link->open(a.slavePath()));
+        QCOMPARE(link->lastOpenError(), QString());
+        link->close();
+
+        QString path = a.slavePath();
+        QSerialPort other;
+        if (obstacle == "missing") {
+            path = "/dev/orrindel-no-such-port";
+        } else if (obstacle == "directory") {
+            path = QDir::tempPath();
+        } else if (obstacle == "held") {
+            other.setPortName(path);
+            QVERIFY(other.open(QIODevice::ReadWrite));
+        } else {
+            QCOMPARE(::fchmod(a.slaveFd(), 0), 0);
+        }
+        {
+            ActingUnprivileged user;
+            QVERIFY(user.ok);
+            QVERIFY(!link->open(path));
+        }
+        QVERIFY(!link->isOpen());
+        QCOMPARE(link->lastOpenError(), reason);
+        QCOMPARE(link->lastOpenError(), reason); // asking does not use it up
+
+        other.close();
+        QCOMPARE(::fchmod(a.slaveFd(), S_IRUSR | S_IWUSR), 0);
+        QVERIFY(link->open(a.slavePath()));
+        QCOMPARE(link->lastOpenError(), QString());
+        link->close();
+        QCOMPARE(link->lastOpenError(), QString());
+    }
+
+    // When the port gives no text of its own, its error code is described.
+    void openFailureReasonFallsBackOnTheCode_data()
+    {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("own text") << int(QSerialPort::UnknownError) << "Is a directory"
+                                  << "Is a directory";
+        QTest::newRow("none, not found") << int(QSerialPort::DeviceNotFoundError) << ""
+                                         << "No such device";
+        QTest::newRow("unknown, permission") << int(QSerialPort::PermissionError) << "Unknown error"
+                                             << "Permission denied";
+        QTest::newRow("none, busy") << int(QSerialPort::OpenError) << ""
+                                    << "The port is already open";
+        QTest::newRow("none, not a port") << int(QSerialPort::UnsupportedOperationError) << ""
+                                          << "Not a serial port";
+        QTest::newRow("none at all") << int(QSerialPort::NoError) << ""
+                                     << "Unknown error";
+    }
+    void openFailureReasonFallsBackOnTheCode()
+    {
+        QFETCH(int, error);
+        QFETCH(QString, text);
+        QFETCH(QString, reason);
+        QCOMPARE(
+            serial_link::openFailureReason(static_cast<QSerialPort::SerialPortError>(error), text),
+            reason);
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include "command_decoder.h"
 #include "command_parser.h"
+#include "protocol/frame.h"
 #include "sim_test_support.h"
 
 #include <QJsonArray>
@@ -17,6 +18,17 @@ const QByteArray kQueryVersionFrame = QByteArray::fromHex("AA05000A000000128755"
 const QByteArray kLaserOnFrame = QByteArray::fromHex("AA06000400010001CDCC55");
 const QByteArray kCtrlModExternalFrame = QByteArray::fromHex("AA06000200010000840C55");
 const QByteArray kIntCtrlFrame = QByteArray::fromHex("AA0B0003000600321403E803E8BA6155");
+
+// The frame with its CRC made right again after a change to its header, so
+// that only the changed field can be what rejects it.
+QByteArray withValidCrc(QByteArray frame)
+{
+    const int crcAt = frame.size() - 3;
+    const quint16 crc = crc16(frame.constData(), static_cast<std::size_t>(crcAt));
+    frame[crcAt] = static_cast<char>(crc & 0xFF);
+    frame[crcAt + 1] = static_cast<char>(crc >> 8);
+    return frame;
+}
 
 QList<int> codes(const QVector<RawCommand> &cmds)
 {
@@ -62,8 +74,11 @@ private slots:
         badTrailer[10] = 0x54;
         QByteArray badLength = kQueryVersionFrame;
         badLength[1] = 0x06; // frame length no longer payload length + 5
+        badLength = withValidCrc(badLength);
         QByteArray badReserved = kQueryVersionFrame;
         badReserved[4] = 0x01;
+        badReserved = withValidCrc(badReserved);
+        QVERIFY(badReserved != kQueryVersionFrame && badLength != kQueryVersionFrame);
         // A consistent header whose claimed frame swallows the start of the next one.
         const QByteArray strayHeader = QByteArray::fromHex("AA0B0004000600");
         const QByteArray stream = QByteArray::fromHex("0001AA") + badCrc + kQueryVersionFrame +

@@ -9,7 +9,8 @@ The harness runs everything on a private, throw-away desktop:
   stopped at exit.
 * ``Simulator``: ``orrindel-sim`` on a pseudo-terminal, with ``--log`` in a
   temporary directory and its console on a pipe (``sim.console("chiller
-  open")``), so a test can inject faults and read every command it received.
+  open")``), so a test can inject faults and read every command it received;
+  optionally with ``--link`` (a path that survives the simulator's hang-ups).
 * ``Program``: the real ``orrindel`` binary, started in a temporary working
   directory with a ``config.ini`` for the requested language and theme and
   ``ORRINDEL_EXTRA_PORTS`` set to the simulator's port. A theme switch makes
@@ -20,8 +21,12 @@ The harness runs everything on a private, throw-away desktop:
   polling and error messages that list what was there.
 * ``Orrindel``: all of the above for one test: ``find``/``wait_for``/
   ``wait_for_button``/``wait_for_text``, ``click`` (a real pointer click at the
-  centre of the node), ``type_text``, ``key``, ``select_combo_entry``,
-  ``connect_simulator``, ``screenshot``, ``dump_tree``, ``stop``.
+  centre of the node), ``type_text``, ``key``, ``set_input``, ``wheel``,
+  ``select_combo_entry``, ``connect_simulator``, ``screenshot``,
+  ``dump_tree``, ``stop``; parts of the window: ``card``, ``wait_in``,
+  ``button_in``, ``status_item``/``wait_for_status``, ``message_lines``/
+  ``wait_for_message``, ``wait_for_top_level`` (a dialog window of its own),
+  ``snapshot``.
 * ``UITestCase``: a unittest base class with one ``Orrindel`` per test that
   leaves a screenshot, the accessible tree and the logs when a test fails.
 
@@ -755,6 +760,11 @@ class Program:
         env["QT_ACCESSIBILITY"] = "1"
         env["QT_QPA_PLATFORM"] = "xcb"
         env["ORRINDEL_EXTRA_PORTS"] = os.pathsep.join(self.extra_ports)
+        # Data the program keeps between runs (its session journal) stays in
+        # this working directory: tests do not see each other's recordings,
+        # nor those of the user's own runs. A restarted copy finds it again.
+        env["ORRINDEL_DATA_DIR"] = os.path.join(self.workdir, "data")
+        env["XDG_DATA_HOME"] = os.path.join(self.workdir, "xdg-data")
         env.pop("QT_SCALE_FACTOR", None)
         env.update(self.extra_env)
         return env
@@ -1337,6 +1347,18 @@ class Orrindel:
             lines.append("  ... %d more" % (len(others) - 150))
         return "\n".join(lines)
 
+    def snapshot(self, descriptions=("label",)):
+        """One walk over the window: (role, name, showing, description) of
+        every node, the description read only for the roles given. Cheaper
+        than many lookups when a test checks many texts at once."""
+        wanted = {_role_key(r) for r in descriptions}
+        rows = []
+        for node in self.window.walk():
+            role = _role_key(node.role)
+            rows.append((role, node.name, node.showing,
+                         node.description if role in wanted else ""))
+        return rows
+
     def texts(self, role=None, showing=True):
         """The names of the shown nodes (optionally of one role), in tree order."""
         return [n.name for n in self.find_all(role, None, showing) if n.name]
@@ -1433,21 +1455,25 @@ class Orrindel:
             if not self.program.running():
                 raise HarnessError("the program is no longer running; log:\n"
                                    + _tail(self.program.log_path))
-            level = [self.window]
-            for _ in range(4):
-                below = []
-                for node in level:
-                    for child in node.children():
-                        if (_role_key(child.role) in self.CARD_ROLES
-                                and _name_matches(title, child.name) and child.showing):
-                            return child
-                        below.append(child)
-                level = below
-            return None
+            return self.find_card(title)
         node = poll(attempt, timeout, interval=0.2, message=lambda: "after %ss: %s" % (
             timeout, self._lookup_report("panel", title, [], True)))
         self._cards[key] = node
         return node
+
+    def find_card(self, title, depth=4):
+        """The shown card called title now, or None (no waiting)."""
+        level = [self.window]
+        for _ in range(depth):
+            below = []
+            for node in level:
+                for child in node.children():
+                    if (_role_key(child.role) in self.CARD_ROLES
+                            and _name_matches(title, child.name) and child.showing):
+                        return child
+                    below.append(child)
+            level = below
+        return None
 
     def button_in(self, container, name, timeout=20):
         """The shown button named name inside container."""
@@ -1456,9 +1482,15 @@ class Orrindel:
     def status_item(self, title, timeout=20):
         """A status item of the device card: its accessible name is the title,
         its description the value it shows (values of several boxes joined
-        by blanks)."""
-        return self.wait_in(self.card(self.STATUS_CARD, timeout), "label", title, timeout,
+        by blanks). Found items are remembered while their name still fits."""
+        key = ("status", repr(title))
+        node = self._cards.get(key)
+        if node is not None and _name_matches(title, node.name):
+            return node
+        node = self.wait_in(self.card(self.STATUS_CARD, timeout), "label", title, timeout,
                             showing=None)
+        self._cards[key] = node
+        return node
 
     def wait_for_status(self, title, wanted, timeout=20):
         """Wait until the status item titled title shows wanted (see
@@ -1475,31 +1507,61 @@ class Orrindel:
         return node.description
 
     def message_list(self, timeout=20):
-        return self.wait_for("list", self.MESSAGE_LIST, timeout)
+        """The message list (inside its card of the same name)."""
+        key = "message list"
+        node = self._cards.get(key)
+        if node is not None and node.showing and _name_matches(self.MESSAGE_LIST, node.name):
+            return node
+        card = self.find_card(self.MESSAGE_LIST)
+        if card is not None:
+            node = self.wait_in(card, "list", self.MESSAGE_LIST, timeout)
+        else:
+            node = self.wait_for("list", self.MESSAGE_LIST, timeout)
+        self._cards[key] = node
+        return node
 
     def message_lines(self):
-        """The lines of the message list, oldest first."""
-        lists = self.find_all("list", self.MESSAGE_LIST)
-        if not lists:
-            return []
-        return [n.name for n in lists[0].find_all("label") if n.name]
+        """The lines (shown text items) of the message list, top to bottom.
+        The list creates items only for the lines in and near its view, so a
+        long list gives its newest lines."""
+        shown = []
+        for node in self.message_list().find_all("label", showing=True):
+            rect = node.rect
+            if node.name and rect and rect[3] > 0:
+                shown.append((rect[1], node.name))
+        return [name for _, name in sorted(shown, key=lambda entry: entry[0])]
 
-    def wait_for_message(self, wanted, timeout=20, after=0):
-        """The first line of the message list (beyond the first `after`
-        lines) that matches wanted (a plain string here means "contains")."""
+    def wait_for_message(self, wanted, timeout=20, since=None):
+        """A line of the message list that matches wanted (a plain string
+        here means "contains") and, with since (an earlier message_lines()),
+        was not there then (lines are compared as a multiset)."""
         if isinstance(wanted, str):
             needle = wanted
             wanted = lambda line: line is not None and needle in line  # noqa: E731
 
         def attempt():
-            for line in self.message_lines()[after:]:
+            for line in self.new_message_lines(since):
                 if _name_matches(wanted, line):
                     return line
             return None
-        return poll(attempt, timeout, interval=0.25, message=lambda: "no message line %s "
-                    "after %ss (beyond the first %d); the list holds:\n  %s" % (
-                        _describe_wanted(None, wanted), timeout, after,
-                        "\n  ".join(self.message_lines())))
+        return poll(attempt, timeout, interval=0.25, message=lambda: "no %smessage line %s "
+                    "after %ss; the list shows:\n  %s" % (
+                        "new " if since is not None else "", _describe_wanted(None, wanted),
+                        timeout, "\n  ".join(self.message_lines())))
+
+    def new_message_lines(self, since=None):
+        """The lines shown now that were not in since (an earlier message_lines())."""
+        lines = self.message_lines()
+        if since is None:
+            return lines
+        old = list(since)
+        fresh = []
+        for line in lines:
+            if line in old:
+                old.remove(line)
+            else:
+                fresh.append(line)
+        return fresh
 
     def top_levels(self):
         """The program's top-level windows (its main window, dialogs of their own)."""
@@ -1545,6 +1607,8 @@ class Orrindel:
                                  4 if notches > 0 else 5)
         time.sleep(0.2)
 
+    CONNECTION_CARD = ("设备连接", "DeviceConnect")
+    DEVICE_ID = ("设备编号", "Device ID")
     CONNECT = ("连接", "Connect")
     DISCONNECT = ("断开", "Disconnect")
 
@@ -1555,16 +1619,25 @@ class Orrindel:
         Returns False when the window has no Connect button (nothing done)."""
         if self.sim is None:
             raise HarnessError("no simulator was started")
-        buttons = self.find_buttons(self.CONNECT)
+        # The connection card when the window has one (a small subtree to
+        # search), else the whole window.
+        scope = self.find_card(self.CONNECTION_CARD) or self.window
+        buttons = scope.find_all("push button", self.CONNECT, showing=True) \
+            or self.find_buttons(self.CONNECT)
         if not buttons:
             return False
         entry = "(%s)" % self.sim.line
-        combos = self.find_all("combo box", showing=True)
+        combos = scope.find_all("combo box", showing=True)
         if combos:
             holding = [c for c in combos if any(entry in t for t in c.all_texts())]
             self.select_combo_entry(holding[0] if holding else combos[0], entry, timeout)
         self.click(buttons[0])
-        self.wait_for_button(self.DISCONNECT, timeout)
+        if scope is not self.window:
+            poll(lambda: scope.find_all("push button", self.DISCONNECT, showing=True), timeout,
+                 interval=0.2, message=lambda: "the connect button never read %s: %s" % (
+                     self.DISCONNECT, [(n.role, n.name) for n in scope.walk(limit=50)]))
+        else:
+            self.wait_for_button(self.DISCONNECT, timeout)
         return True
 
     def wait_for_live_values(self, device_id=None, timeout=30):
@@ -1578,6 +1651,13 @@ class Orrindel:
                     device_id = args[i + 1]
                 elif arg.startswith("--id="):
                     device_id = arg[len("--id="):]
+        # The device card's number item when there is one (quick to read),
+        # else any text of the window.
+        card = self.find_card(self.STATUS_CARD)
+        items = card.find_all("label", self.DEVICE_ID) if card is not None else []
+        if items:
+            self.wait_for_description(items[0], lambda value: device_id in value, timeout)
+            return items[0]
         return self.wait_for_text(device_id, timeout)
 
     # --- output ---

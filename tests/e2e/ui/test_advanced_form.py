@@ -117,7 +117,7 @@ class AdvancedForm(UITestCase):
         ui.wheel(red, 10)
         ui.wait_for_description(red, "60", timeout=5)
         self.assertEqual(ui.sim.commands("setAdvancedParam"), [])
-        lines = len(ui.message_lines())
+        lines = ui.message_lines()
 
         ui.click(ui.button_in(self.advanced(), "保存"))
         boxes = ui.find_all("dialog", "确认操作", showing=True)
@@ -136,9 +136,10 @@ class AdvancedForm(UITestCase):
 
         # The device applied it: its red pilot current follows the new level,
         # and its answer reaches the message list.
-        ui.wait_for_status("红光电流", lambda v: abs(number(v) - 60 * RED_CURRENT_PER_LEVEL) < 0.11,
+        expected_ma = 60 * RED_CURRENT_PER_LEVEL
+        ui.wait_for_status("红光电流", lambda v: abs(number(v) - expected_ma) < 0.11,
                            timeout=10)
-        ui.wait_for_message("高级参数设置成功", after=lines)
+        ui.wait_for_message("高级参数设置成功", since=lines)
 
         # A local change that is not saved goes away on Refresh: the form
         # shows what the device's next status reports, the saved 60.

@@ -109,6 +109,11 @@ class ChartExport(ExportCase):
         more = self.read_export(self.export("again.csv"))
         self.assertGreater(len(more.split("\n")) - 1, len(data))
 
+    def test_export_right_after_start_holds_only_the_header(self):
+        """Nothing recorded yet: the charts' zero pre-fill is never exported."""
+        text = self.read_export(self.export("empty.csv"))
+        self.assertEqual(text.lstrip("\ufeff"), HEADER[self.language])
+
     def test_cancelled_save_dialog_writes_nothing(self):
         ui = self.ui
         ui.connect_simulator()
@@ -142,7 +147,7 @@ class ChartExportInEnglish(ExportCase):
         self.check_data(text, HEADER["en"], at_least=2)
 
         ui.click(ui.wait_for_button("中/En"))
-        ui.wait_for_button("断开", timeout=10)
+        ui.button_in(ui.card(ui.CONNECTION_CARD), "断开", timeout=10)
         self.language = "cn"
         text = self.read_export(self.export("switched.csv"))
         self.check_data(text, HEADER["cn"], at_least=2)

@@ -32,23 +32,36 @@ class LanguageSwitchWhileConnected(UITestCase):
     language = "cn"
     theme = "dark"
 
-    def check_language(self, which):
-        """which: 0 Chinese, 1 English."""
-        ui = self.ui
-        for pair in BUTTONS:
-            ui.wait_for_button(pair[which], timeout=10)
-        for pair in CARDS:
-            ui.card(pair[which], timeout=10)
-        for pair in STATUS:
-            ui.status_item(pair[which], timeout=10)
-        ui.wait_for_status(STATUS[1][which], CONTROL_STATE["internal"][which], timeout=10)
-        ui.wait_for_status(STATUS[2][which], NORMAL[which], timeout=10)
-        # Nothing of the other language is left on these.
+    def language_problems(self, which):
+        """What in the window is not (yet) in the language which (0 Chinese,
+        1 English), from one walk over the window."""
+        rows = self.ui.snapshot()
         other = 1 - which
+        shown = {(role, name) for role, name, showing, _ in rows if showing}
+        problems = []
         for pair in BUTTONS:
-            self.assertEqual(ui.find_buttons(pair[other]), [], pair)
+            if ("push button", pair[which]) not in shown:
+                problems.append("no button %r" % pair[which])
+            if ("push button", pair[other]) in shown:
+                problems.append("a button still reads %r" % pair[other])
+        for pair in CARDS:
+            if not any(name == pair[which] for _, name in shown):
+                problems.append("no card %r" % pair[which])
+        values = {name: description for role, name, _, description in rows if role == "label"}
         for pair in STATUS:
-            self.assertEqual(ui.find_all("label", pair[other]), [], pair)
+            if pair[which] not in values:
+                problems.append("no status item %r" % pair[which])
+            if pair[other] in values:
+                problems.append("a status item is still called %r" % pair[other])
+        for title, value in ((STATUS[1], CONTROL_STATE["internal"]), (STATUS[2], NORMAL)):
+            if values.get(title[which]) != value[which]:
+                problems.append("%r shows %r, not %r" % (title[which], values.get(title[which]),
+                                                         value[which]))
+        return problems
+
+    def check_language(self, which):
+        orrindel_ui.poll(lambda: not self.language_problems(which), 15, interval=0.5,
+                         message=lambda: "; ".join(self.language_problems(which)))
 
     def test_language_button_turns_the_connected_window_to_english_and_back(self):
         ui = self.ui
@@ -65,11 +78,12 @@ class LanguageSwitchWhileConnected(UITestCase):
         self.assertEqual(ui.sim.stderr().splitlines().count("client connected"), 1)
         ui.wait_for_status("Device Model", "1500W")
         # The disconnect button works in English too.
-        ui.click(ui.wait_for_button("Disconnect"))
-        ui.wait_for_button("Connect", timeout=10)
+        card = ui.card(ui.CONNECTION_CARD)
+        ui.click(ui.button_in(card, "Disconnect"))
+        ui.button_in(card, "Connect", timeout=10)
         ui.sim.wait_for_stderr("client disconnected")
-        ui.click(ui.wait_for_button("Connect"))
-        ui.wait_for_button("Disconnect", timeout=10)
+        ui.click(ui.button_in(card, "Connect"))
+        ui.button_in(card, "Disconnect", timeout=10)
 
         ui.click(ui.wait_for_button(LANGUAGE_BUTTON))
         self.check_language(0)
@@ -85,10 +99,11 @@ class EnglishWithAnotherDevice(UITestCase):
 
     def test_status_card_in_english_shows_the_devices_identity(self):
         ui = self.ui
-        ui.wait_for_button("Connect")
+        card = ui.card("DeviceConnect")
+        ui.button_in(card, "Connect")
         ui.connect_simulator()
         ui.wait_for_live_values()
-        ui.wait_for_button("Disconnect")
+        ui.button_in(card, "Disconnect")
         self.assertEqual(ui.wait_for_status("Device Model", "3000W"), "3000W")
         self.assertEqual(ui.wait_for_status("Device ID", "AB12CD34"), "AB12CD34")
         ui.wait_for_status("Control State", "External")

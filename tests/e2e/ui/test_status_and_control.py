@@ -21,6 +21,7 @@ import orrindel_ui  # noqa: E402
 from orrindel_ui import UITestCase  # noqa: E402
 
 INT_CTRL = ("激光内控", "LaserInternalControl")
+MESSAGES = ("运行信息", "OperationInformation")
 FREQ = "频率(Hz):"
 DUTY = "占空比(%):"
 PEAK = "峰值功率(%):"
@@ -164,6 +165,57 @@ class StatusAndControl(UITestCase):
         ui.click(ui.button_in(card, "关光"))
         ui.wait_for_status("出光状态", "使能关闭", timeout=10)
 
+    def test_out_of_range_input_reverts_to_the_devices_value(self):
+        self.connect()
+        ui = self.ui
+        inputs = self.int_ctrl_inputs()
+        self.wait_for_captured_inputs(inputs)
+        device_freq = inputs[FREQ].text
+        ui.set_input(inputs[FREQ], "20000")
+        self.assertEqual(inputs[FREQ].text, "20000")
+        # Leaving the input (a click on the card's free surface) corrects it.
+        ui.set_input(inputs[DUTY], "45")
+        orrindel_ui.poll(lambda: inputs[FREQ].text == device_freq, 5,
+                         message=lambda: "the frequency input shows %r after leaving it with "
+                         "20000, not the device's %s" % (inputs[FREQ].text, device_freq))
+
+        before = len(ui.sim.commands())
+        ui.click(ui.button_in(ui.card(INT_CTRL), "出光"))
+        sent = ui.sim.wait_for_command("setIntCtrlParam", timeout=10, after=0)
+        self.assertEqual(sent["args"]["freq"], int(device_freq))
+        self.assertEqual(sent["args"]["duty"], 45)
+        self.assertEqual(names(ui.sim.commands()[before:before + 1]), ["setIntCtrlParam"])
+
+    def test_message_card_refresh_adds_the_alarm_word_and_queries_the_device(self):
+        self.connect()
+        ui = self.ui
+        card = ui.card(MESSAGES)
+        ui.wait_for_message("V2.3.1-QCW")
+        lines = ui.message_lines()
+        queries = len(ui.sim.commands("queryVersion"))
+        ui.click(ui.button_in(card, "刷新"))
+        line = ui.wait_for_message(lambda l: "]> [" in l, timeout=10, since=lines)
+        self.assertRegex(line, r"^\[\d\d:\d\d:\d\d\]> \[0\] 报警解除$")
+        ui.sim.wait_for_command("queryVersion", timeout=10, after=queries)
+        ui.sim.wait_for_command("queryUseTime", timeout=10)
+        ui.wait_for_message(re.compile(r"开机总时长:\d+分钟 出光总时长:\d+分钟"),
+                            since=lines)
+        ui.wait_for_message("V2.3.1-QCW", since=lines)
+
+    def test_message_card_clear_empties_the_list(self):
+        """Also for assistive tools: no removed line stays behind as a shown text."""
+        self.connect()
+        ui = self.ui
+        card = ui.card(MESSAGES)
+        ui.wait_for_message("V2.3.1-QCW")
+        ui.click(ui.button_in(card, "清空"))
+        orrindel_ui.poll(lambda: ui.message_lines() == [], 5,
+                         message=lambda: "after Clear the list still shows %r" % ui.message_lines())
+        # The next line is the only one.
+        ui.sim.console("send after clear")
+        line = ui.wait_for_message("after clear", timeout=10)
+        self.assertEqual(ui.message_lines(), [line])
+
     def test_commands_while_not_connected_ask_to_connect_and_send_nothing(self):
         ui = self.ui
         ui.click(ui.button_in(ui.card(INT_CTRL), "出光"))
@@ -181,16 +233,17 @@ class StatusAndControl(UITestCase):
         ui = self.ui
         ui.wait_for_status("水冷状态", "正常")
         time.sleep(orrindel_ui.scaled(1.0))
-        lines = len(ui.message_lines())
+        lines = ui.message_lines()
 
         ui.sim.console("chiller open")
-        line = ui.wait_for_message(lambda l: "->" in l and "水冷断开" in l, timeout=10, after=lines)
+        line = ui.wait_for_message(lambda l: "->" in l and "水冷断开" in l, timeout=10,
+                                   since=lines)
         self.assertRegex(line, r"^\[\d\d:\d\d:\d\d\]> \[0->8020\] ")
         ui.wait_for_status("水冷状态", "断开", timeout=10)
 
-        lines = len(ui.message_lines())
+        lines = ui.message_lines()
         ui.sim.console("chiller close")
-        line = ui.wait_for_message("报警解除", timeout=10, after=lines)
+        line = ui.wait_for_message("报警解除", timeout=10, since=lines)
         self.assertRegex(line, r"^\[\d\d:\d\d:\d\d\]> \[8020->0\] 报警解除$")
         ui.wait_for_status("水冷状态", "正常", timeout=10)
 

@@ -111,7 +111,9 @@ Item {
             var before = content.mapToItem(root, 0, 0)
             compare(drop.source, face)
             compare(inner.source, face)
-            verify(drop.cached && inner.cached)
+            // Cached with a hardware scene graph only (the software one redraws caches).
+            var hardware = b.GraphicsInfo.api !== GraphicsInfo.Software
+            compare([drop.cached, inner.cached], [hardware, hardware])
             compare([drop.horizontalOffset, drop.verticalOffset, inner.horizontalOffset, inner.verticalOffset],
                     [-1, -1, -1, -1])
             compare(drop.color, Public.theme.btnShadowLight)

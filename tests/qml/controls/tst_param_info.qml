@@ -136,7 +136,9 @@ Item {
             var inner = findChild(s, "innerShadow")
             compare(drop.source, frame)
             compare(inner.source, frame)
-            verify(drop.cached && inner.cached)
+            // Cached with a hardware scene graph only (the software one redraws caches).
+            var hardware = s.GraphicsInfo.api !== GraphicsInfo.Software
+            compare([drop.cached, inner.cached], [hardware, hardware])
             compare([drop.horizontalOffset, drop.verticalOffset], [1, 1])
             compare([inner.horizontalOffset, inner.verticalOffset], [1, 1])
             compare(drop.color, Public.theme.shadowTextShadowDark)

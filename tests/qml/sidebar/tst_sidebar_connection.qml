@@ -172,7 +172,9 @@ Item {
             verify(!Communication.isOpen())
             verify(box.visible)
             compare(box.titleText, "警告")
-            compare(box.msg, "连接失败")
+            // The system's reason on the next line, untranslated.
+            compare(box.msg, "连接失败\nNo such file or directory")
+            compare(Communication.lastOpenError(), "No such file or directory")
             compare(box.popEasing, Easing.OutElastic)
             verify(notConnectedState())
             compare(combo().currentIndex, 0)
@@ -227,7 +229,11 @@ Item {
             // The returned list leads with the link, which is gone for now.
             click("connectBtn")
             compare(sidebar.watchedPort, "")
-            compare(box.msg, "连接失败")
+            var lines = String(box.msg).split("\n")
+            compare(lines.length, 2, box.msg)
+            compare(lines[0], "连接失败")
+            verify(lines[1] !== "", "a reason is given")
+            compare(lines[1], Communication.lastOpenError())
             box.visible = false
             wait(3500)
             verify(!Communication.isOpen(), "no reconnection after the operator's Connect")

@@ -8,6 +8,8 @@
 #include "singletons.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QQmlEngine>
 #include <QtQuickTest>
 
@@ -23,6 +25,11 @@ public slots:
 
 int main(int argc, char *argv[])
 {
+    // A fresh data folder per run: the session journal must neither leak into
+    // the home folder nor carry one run's data into the next.
+    QTemporaryDir dataDir;
+    if (!qEnvironmentVariableIsSet("ORRINDEL_DATA_DIR"))
+        qputenv("ORRINDEL_DATA_DIR", QFile::encodeName(dataDir.path()));
     initResources();
     QApplication app(argc, argv);
     Setup setup;

@@ -1,0 +1,358 @@
+#!/usr/bin/env bash
+# Measures the whole program (docs/performance.md, "The whole program"):
+#
+#   startup  process start to the window's first frame, a cold start (empty
+#            QML disk cache) and warm starts
+#   cpu      the program's processor time while it shows the simulator's live
+#            data (two records a second, every chart fed) over 60 s
+#   memory   resident memory after start and every 15 s for some minutes, with
+#            a straight-line extrapolation to one hour
+#   frames   the frames while the charts move and the operator types into an
+#            input (mouse resting on a chart): frame times, the longest wait of
+#            the user-interface thread, key press to frame
+#
+# Everything runs on a private Xvfb desktop (tests/e2e/ui/orrindel_ui.py);
+# connecting goes through the accessibility bus as in the end-to-end tests,
+# so the live runs carry Qt's accessibility bridge. Start-up runs without it.
+#
+#   scripts/perf-report.sh                       # everything, both scene graphs
+#   scripts/perf-report.sh --only startup --startups 20
+#   scripts/perf-report.sh --backends software --soak-minutes 10
+#   scripts/perf-report.sh --quick               # short runs, for a try
+#
+# Binaries: $BUILD_DIR/bin (default build/), or ORRINDEL_BIN and ORRINDEL_SIM.
+# The machine is shared: the load average is printed with every figure.
+set -euo pipefail
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+build_dir=${BUILD_DIR:-$source_dir/build}
+case $build_dir in /*) ;; *) build_dir=$source_dir/$build_dir ;; esac
+export ORRINDEL_BIN=${ORRINDEL_BIN:-$build_dir/bin/orrindel}
+export ORRINDEL_SIM=${ORRINDEL_SIM:-$build_dir/bin/orrindel-sim}
+for binary in "$ORRINDEL_BIN" "$ORRINDEL_SIM"; do
+    if [ ! -x "$binary" ]; then
+        echo "perf-report: $binary is missing: build the targets orrindel and orrindel-sim" >&2
+        exit 2
+    fi
+done
+
+exec /usr/bin/python3 - "$source_dir" "$@" <<'PYTHON'
+import argparse
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+source_dir = sys.argv[1]
+sys.path.insert(0, os.path.join(source_dir, "tests", "e2e", "ui"))
+import orrindel_ui  # noqa: E402
+
+BACKENDS = {"software": "software", "opengl": ""}  # QT_QUICK_BACKEND values
+INT_CTRL = ("激光内控", "LaserInternalControl")
+PEAK = "峰值功率(%):"
+OPTICAL_CHART = ("光感曲线", "OpticalChart")
+
+
+def parse_args():
+    parser = argparse.ArgumentParser(prog="perf-report.sh")
+    parser.add_argument("--only", action="append",
+                        choices=["startup", "cpu", "memory", "frames"],
+                        help="measure only this (repeatable); cpu and memory share one run")
+    parser.add_argument("--backends", default="software,opengl",
+                        help="scene graphs: software, opengl (Mesa under Xvfb) or both")
+    parser.add_argument("--startups", type=int, default=10, help="warm starts per scene graph")
+    parser.add_argument("--cpu-seconds", type=float, default=60)
+    parser.add_argument("--soak-minutes", type=float, default=5)
+    parser.add_argument("--type-seconds", type=float, default=60)
+    parser.add_argument("--quick", action="store_true",
+                        help="3 starts, 20 s of processor time, 1 minute of memory, 20 s typing")
+    args = parser.parse_args(sys.argv[2:])
+    if args.quick:
+        args.startups, args.cpu_seconds, args.soak_minutes, args.type_seconds = 3, 20, 1, 20
+    args.parts = set(args.only or ["startup", "cpu", "memory", "frames"])
+    args.backends = [b.strip() for b in args.backends.split(",") if b.strip()]
+    for backend in args.backends:
+        if backend not in BACKENDS:
+            parser.error("unknown scene graph %r" % backend)
+    return args
+
+
+def load():
+    with open("/proc/loadavg") as f:
+        return f.read().split()[0]
+
+
+def rss_kib(pid):
+    values = {}
+    with open("/proc/%d/status" % pid) as f:
+        for line in f:
+            key, _, rest = line.partition(":")
+            if key in ("VmRSS", "RssAnon", "RssFile", "VmHWM"):
+                values[key] = int(rest.split()[0])
+    return values
+
+
+def cpu_seconds(pid):
+    with open("/proc/%d/stat" % pid) as f:
+        data = f.read()
+    fields = data[data.rfind(")") + 2:].split(" ")
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def percentile(values, p):
+    ordered = sorted(values)
+    return ordered[min(len(ordered) - 1, int(p * (len(ordered) - 1) + 0.5))]
+
+
+def describe(values, unit="ms"):
+    if not values:
+        return "none"
+    return "median %.1f %s, p90 %.1f, p99 %.1f, max %.1f (n=%d)" % (
+        statistics.median(values), unit, percentile(values, 0.9), percentile(values, 0.99),
+        max(values), len(values))
+
+
+def read_log(path):
+    """The lines of an ORRINDEL_PERF_LOG file as (kind, [numbers])."""
+    entries = []
+    try:
+        with open(path) as f:
+            for line in f:
+                parts = line.split()
+                if len(parts) >= 2:
+                    try:
+                        entries.append((parts[0], [float(v) for v in parts[1:]]))
+                    except ValueError:
+                        pass
+    except FileNotFoundError:
+        pass
+    return entries
+
+
+def private_dirs(root):
+    """XDG folders of one run: the QML disk cache, the session journal and the
+    settings stay out of the user's own."""
+    dirs = {}
+    for name in ("XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"):
+        dirs[name] = os.path.join(root, name.lower())
+        os.makedirs(dirs[name], exist_ok=True)
+    return dirs
+
+
+# --------------------------------------------------------------------------
+# Start-up
+
+def one_start(desk, backend, xdg, workdir):
+    """Seconds from launching the process to its first frame, and the part of
+    it inside the program (from runApplication)."""
+    log = os.path.join(workdir, "perf.log")
+    if os.path.exists(log):
+        os.remove(log)
+    env = desk.env()
+    # No accessibility bus: start-up as on a desktop without assistive tools.
+    for var in ("DBUS_SESSION_BUS_ADDRESS", "AT_SPI_BUS_ADDRESS"):
+        env.pop(var, None)
+    env.update(xdg)
+    env.update({"QT_QPA_PLATFORM": "xcb", "QT_QUICK_BACKEND": BACKENDS[backend],
+                "ORRINDEL_PERF_LOG": log})
+    with open(os.path.join(workdir, "config.ini"), "w") as f:
+        f.write("[General]\nlanguage=cn\ntheme=dark\n")
+    launched = time.time()
+    proc = subprocess.Popen([os.environ["ORRINDEL_BIN"]], cwd=workdir, env=env,
+                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+    try:
+        deadline = time.monotonic() + 60
+        while time.monotonic() < deadline:
+            first = [v for k, v in read_log(log) if k == "first-frame"]
+            if first:
+                return first[0][0] / 1000 - launched, first[0][1] / 1000
+            if proc.poll() is not None:
+                raise RuntimeError("the program ended (code %s) before its first frame"
+                                   % proc.returncode)
+            time.sleep(0.01)
+        raise RuntimeError("no first frame within 60 s")
+    finally:
+        proc.terminate()
+        try:
+            proc.wait(10)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+
+
+def measure_startup(args, desk):
+    print("\n## Start-up: process start to the first frame")
+    for backend in args.backends:
+        root = tempfile.mkdtemp(prefix="orrindel-perf-start-")
+        try:
+            xdg = private_dirs(root)
+            cold, cold_main = one_start(desk, backend, xdg, root)
+            warm, warm_main = [], []
+            for _ in range(args.startups):
+                total, inside = one_start(desk, backend, xdg, root)
+                warm.append(total * 1000)
+                warm_main.append(inside * 1000)
+            print("%-9s cold (empty QML cache): %.0f ms (in the program %.0f ms)"
+                  % (backend, cold * 1000, cold_main * 1000))
+            print("%-9s warm, %d starts: median %.0f ms, range %.0f to %.0f ms; in the program "
+                  "median %.0f ms   [load %s]"
+                  % (backend, len(warm), statistics.median(warm), min(warm), max(warm),
+                     statistics.median(warm_main), load()))
+        finally:
+            shutil.rmtree(root, ignore_errors=True)
+
+
+# --------------------------------------------------------------------------
+# Live runs against the simulator
+
+def start_live(backend, extra_env):
+    root = tempfile.mkdtemp(prefix="orrindel-perf-live-")
+    env = private_dirs(root)
+    env.update({"QT_QUICK_BACKEND": BACKENDS[backend],
+                "ORRINDEL_PERF_LOG": os.path.join(root, "perf.log")})
+    env.update(extra_env)
+    ui = orrindel_ui.Orrindel(language="cn", theme="dark", env=env)
+    ui.start()
+    ui.perf_root = root
+    ui.perf_log = env["ORRINDEL_PERF_LOG"]
+    ui.connect_simulator()
+    ui.sim.wait_for_stderr("client connected")
+    ui.wait_for_live_values()
+    return ui
+
+
+def stop_live(ui):
+    try:
+        ui.stop()
+    finally:
+        shutil.rmtree(ui.perf_root, ignore_errors=True)
+
+
+def measure_cpu_and_memory(args, desk, backend):
+    ui = start_live(backend, {})
+    try:
+        pid = ui.program.pid
+        xvfb = desk._xvfb.pid
+        time.sleep(5)
+        started = time.monotonic()
+        samples = [(0.0, rss_kib(pid))]
+        print("\n## %s scene graph: live data, two records a second" % backend)
+        print("resident after connecting: %.1f MiB (anonymous %.1f MiB)   [load %s]"
+              % (samples[0][1]["VmRSS"] / 1024, samples[0][1]["RssAnon"] / 1024, load()))
+        if "cpu" in args.parts:
+            cpu0, x0, t0 = cpu_seconds(pid), cpu_seconds(xvfb), time.monotonic()
+            load_before = load()
+            time.sleep(args.cpu_seconds)
+            elapsed = time.monotonic() - t0
+            share = (cpu_seconds(pid) - cpu0) / elapsed
+            xshare = (cpu_seconds(xvfb) - x0) / elapsed
+            frames = [v[1] for k, v in read_log(ui.perf_log) if k == "frame"]
+            print("processor time over %.0f s: %.1f %% of a core (Xvfb %.1f %%); "
+                  "%.1f frames a second   [load %s -> %s]"
+                  % (elapsed, share * 100, xshare * 100, len(frames) / (time.monotonic() - started),
+                     load_before, load()))
+        if "memory" in args.parts:
+            end = started + args.soak_minutes * 60
+            while time.monotonic() < end:
+                time.sleep(min(15, max(0, end - time.monotonic())))
+                samples.append((time.monotonic() - started, rss_kib(pid)))
+            report_memory(samples)
+    finally:
+        stop_live(ui)
+
+
+def report_memory(samples):
+    minutes = [t / 60 for t, _ in samples]
+    rss = [s["VmRSS"] / 1024 for _, s in samples]
+    anon = [s["RssAnon"] / 1024 for _, s in samples]
+    print("resident after %.1f min: %.1f MiB (anonymous %.1f MiB, peak %.1f MiB)"
+          % (minutes[-1], rss[-1], anon[-1], samples[-1][1]["VmHWM"] / 1024))
+    # The first minute holds the start's transients (caches, first
+    # collections): fit from there on.
+    fit = [(m, r, a) for m, r, a in zip(minutes, rss, anon) if m >= 1] or \
+        list(zip(minutes, rss, anon))
+    if len(fit) >= 3:
+        for label, index in (("resident", 1), ("anonymous", 2)):
+            xs = [p[0] for p in fit]
+            ys = [p[index] for p in fit]
+            mx, my = statistics.mean(xs), statistics.mean(ys)
+            slope = sum((x - mx) * (y - my) for x, y in zip(xs, ys)) / \
+                sum((x - mx) ** 2 for x in xs)
+            print("%s: %+.2f MiB an hour (least squares over minutes %.1f to %.1f); "
+                  "extrapolated to 60 min: %.1f MiB"
+                  % (label, slope * 60, xs[0], xs[-1], my + slope * (60 - mx)))
+    print("samples (min, MiB): " + ", ".join("%.1f %.1f" % (m, r) for m, r in
+                                              zip(minutes, rss)))
+
+
+def measure_frames(args, backend):
+    ui = start_live(backend, {"ORRINDEL_PERF_PROBE_MS": "10", "QSG_RENDER_TIMING": "1"})
+    try:
+        card = ui.card(INT_CTRL)
+        field = ui.wait_in(card, "text", PEAK)
+        # The first record with a peak power is copied into the inputs; typing
+        # before that would be overwritten.
+        time.sleep(3)
+        ui.click(field)
+        ui.key("ctrl+a", "BackSpace")
+        chart = ui.card(OPTICAL_CHART)
+        x, y = chart.center
+        ui.desktop.move_pointer(x, y)  # the cursor follows every push
+        with open(ui.program.log_path, "rb") as f:
+            timing_from = len(f.read().splitlines())
+        begin = time.time() * 1000
+        load_before = load()
+        deadline = time.monotonic() + args.type_seconds
+        keys = 0
+        while time.monotonic() < deadline:
+            ui.type_text("42", delay_ms=90)
+            ui.key("BackSpace", "BackSpace")
+            keys += 4
+        end = time.time() * 1000
+        time.sleep(1)
+        entries = [(k, v) for k, v in read_log(ui.perf_log) if k in ("frame", "probe", "input")]
+        inside = [(k, v) for k, v in entries if begin <= v[0] <= end]
+        frames = [v[1] for k, v in inside if k == "frame"]
+        waits = [v[1] for k, v in inside if k == "probe"]
+        inputs = [v[1] for k, v in inside if k == "input"]
+        with open(ui.program.log_path, "rb") as f:
+            lines = f.read().decode(errors="replace").splitlines()[timing_from:]
+        rendered = []
+        for line in lines:
+            if "Frame rendered with" in line and " in " in line:
+                try:
+                    rendered.append(float(line.split(" in ", 1)[1].split("ms", 1)[0]))
+                except ValueError:
+                    pass
+        print("\n## %s scene graph: charts moving, %d keys typed in %.0f s, mouse on a chart"
+              % (backend, keys, (end - begin) / 1000))
+        print("frames (update request to frame swapped): " + describe(frames))
+        print("frames (QSG_RENDER_TIMING, whole ms): " + describe(rendered))
+        print("key or click to the next frame: " + describe(inputs))
+        print("waits of the user-interface thread of 5 ms or more (probe every 10 ms): %d, "
+              "longest %.1f ms   [load %s -> %s]"
+              % (len(waits), max(waits) if waits else 0.0, load_before, load()))
+    finally:
+        stop_live(ui)
+
+
+def main():
+    args = parse_args()
+    print("# Orrindel: the whole program")
+    print("program %s, %d processors, load %s"
+          % (os.environ["ORRINDEL_BIN"], os.cpu_count(), load()))
+    desk = orrindel_ui.desktop()
+    if "startup" in args.parts:
+        measure_startup(args, desk)
+    for backend in args.backends:
+        if "cpu" in args.parts or "memory" in args.parts:
+            measure_cpu_and_memory(args, desk, backend)
+        if "frames" in args.parts:
+            measure_frames(args, backend)
+
+
+main()
+PYTHON

@@ -1,0 +1,493 @@
+// The session journal with the recording and the message list: what a
+// restart gives back, what the journal lets go, and how it fails.
+
+#include "services/message_log.h"
+#include "services/session_journal.h"
+#include "services/session_journal_writer.h"
+#include "services/wave_recording.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+#include <limits>
+#include <memory>
+
+#include <unistd.h>
+
+namespace {
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+const qint64 kBase = 1718000000000; // 2024-06-10
+const qint64 kDay = 24 * 3600 * 1000;
+
+QVariantList row(std::initializer_list<double> values)
+{
+    QVariantList out;
+    for (double v : values)
+        out.append(v);
+    return out;
+}
+
+std::unique_ptr<WaveRecording> recording(const QString &key, int curves, int capacity = 1209600)
+{
+    auto r = std::make_unique<WaveRecording>();
+    r->setCurveCount(curves);
+    r->setCapacity(capacity);
+    r->setJournalKey(key);
+    return r;
+}
+
+std::unique_ptr<MessageLog> messageLog(const QString &key, const QString &resume)
+{
+    auto log = std::make_unique<MessageLog>();
+    log->setResumeLine(resume);
+    log->setJournalKey(key);
+    return log;
+}
+
+QStringList linesOf(const MessageLog &log)
+{
+    QStringList out;
+    for (int i = 0; i < log.count(); ++i)
+        out.append(log.lineAt(i));
+    return out;
+}
+
+// Pushes n samples of one curve, 500 ms apart from t0, values start, start + 1 ...
+void pushRamp(WaveRecording &r, int n, qint64 t0, int start = 0)
+{
+    for (int i = 0; i < n; ++i)
+        r.append(double(t0 + 500 * i), row({double(start + i)}));
+}
+
+// Readings from a second connection, as a service engineer would make them.
+struct Inspector {
+    explicit Inspector(const QString &file)
+        : name(QStringLiteral("inspect-%1").arg(quintptr(this)))
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(file);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        db.open();
+    }
+    ~Inspector()
+    {
+        QSqlDatabase::database(name).close();
+        QSqlDatabase::removeDatabase(name);
+    }
+    qint64 number(const QString &sql) const
+    {
+        QSqlQuery q(QSqlDatabase::database(name));
+        if (!q.exec(sql) || !q.next())
+            return -1;
+        return q.value(0).toLongLong();
+    }
+    QString waveTable(const QString &key) const
+    {
+        return QStringLiteral("wave_%1").arg(number(
+            QStringLiteral("SELECT id FROM stream WHERE kind = 'wave' AND key = '%1'").arg(key)));
+    }
+    QString name;
+};
+
+// Makes a path read-only even for root (chattr), or answers false.
+bool makeReadOnly(const QString &path)
+{
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    if (geteuid() != 0)
+        return true;
+    return QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), path}) == 0;
+}
+
+void makeWritable(const QString &path)
+{
+    if (geteuid() == 0)
+        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path});
+    QFile::setPermissions(path,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+} // namespace
+
+class TestSessionJournal : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    // First: before anything has opened the journal.
+    void onlyTheProgramsOwnDocumentsOpenTheDefaultJournal();
+
+    void resetAndClearSurviveARestart();
+    void exportAfterRestartIsTheExportBeforePlusNewRows();
+    void pushesDuringTheLoadFollowTheHistory();
+    void chartKeepsItsCapacityAndTheFileStopsGrowing();
+    void linesOlderThanAWeekDisappear();
+
+    void unusableJournalIsReportedOnce_data();
+    void unusableJournalIsReportedOnce();
+    void secondCopyWaitsForTheLockThenGivesUp();
+
+private:
+    // Closes the journal and opens it again: what a restart does to it.
+    void restart();
+
+    std::unique_ptr<QTemporaryDir> dir;
+    SessionJournal *journal = nullptr;
+};
+
+void TestSessionJournal::init()
+{
+    dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir->isValid());
+    journal = SessionJournal::getInstance();
+    journal->setSizeLimit(0);
+    if (QByteArray(QTest::currentTestFunction()).startsWith("onlyTheProgramsOwn"))
+        return;
+    QVERIFY(journal->open(dir->path()));
+    QVERIFY(journal->isActive());
+}
+
+void TestSessionJournal::cleanup()
+{
+    journal->close();
+    dir.reset();
+}
+
+void TestSessionJournal::restart()
+{
+    journal->close();
+    QVERIFY(journal->open(dir->path()));
+}
+
+void TestSessionJournal::onlyTheProgramsOwnDocumentsOpenTheDefaultJournal()
+{
+    QVERIFY(!journal->isActive());
+    qputenv("ORRINDEL_DATA_DIR", QFile::encodeName(dir->path()));
+    qmlRegisterType<MessageLog>("OrrindelJournalTest", 1, 0, "MessageLog");
+    const QByteArray document = "import QtQml 2.15\nimport OrrindelJournalTest 1.0\n"
+                                "MessageLog { journalKey: \"messages\" }\n";
+    QQmlEngine engine;
+    // The documents run from a source tree, as tests and benchmarks do.
+    QQmlComponent fromFile(&engine);
+    fromFile.setData(document, QUrl::fromLocalFile(dir->filePath("Content.qml")));
+    std::unique_ptr<QObject> log(fromFile.create());
+    QVERIFY2(log, qPrintable(fromFile.errorString()));
+    QVERIFY(!journal->isActive());
+    QVERIFY(!QFile::exists(dir->filePath(SessionJournalWriter::databaseFileName())));
+    log.reset();
+
+    // The program's own, compiled in.
+    QQmlComponent compiledIn(&engine);
+    compiledIn.setData(document, QUrl(QStringLiteral("qrc:/qml/Content.qml")));
+    log.reset(compiledIn.create());
+    QVERIFY2(log, qPrintable(compiledIn.errorString()));
+    qunsetenv("ORRINDEL_DATA_DIR");
+    QVERIFY(journal->isActive());
+    QCOMPARE(journal->directory(), dir->path());
+    QTRY_VERIFY(!log->property("loading").toBool());
+    QVERIFY(QFile::exists(dir->filePath(SessionJournalWriter::databaseFileName())));
+}
+
+void TestSessionJournal::resetAndClearSurviveARestart()
+{
+    {
+        auto chart = recording("chart", 2);
+        auto log = messageLog("list", "resumed 1");
+        QTRY_VERIFY(!chart->isLoading() && !log->isLoading());
+        chart->append(kBase, row({1, 2}));
+        chart->append(kBase + 500, row({3, 4}));
+        chart->clear();
+        chart->append(kBase + 1000, row({5, 6}));
+        log->append("before clear");
+        log->clear();
+        log->append("after clear");
+
+        // A list cleared last comes back empty, without a resume line.
+        auto empty = messageLog("empty", "resumed");
+        QTRY_VERIFY(!empty->isLoading());
+        empty->append("gone");
+        empty->clear();
+    }
+    restart();
+    {
+        auto chart = recording("chart", 2);
+        auto log = messageLog("list", "resumed 2");
+        auto empty = messageLog("empty", "resumed");
+        QSignalSpy loaded(chart.get(), &WaveRecording::historyLoaded);
+        QTRY_VERIFY(!chart->isLoading() && !log->isLoading() && !empty->isLoading());
+        QCOMPARE(loaded.count(), 1);
+        QCOMPARE(chart->count(), 1);
+        QCOMPARE(chart->timeMs(0), double(kBase + 1000));
+        QCOMPARE(chart->values(0), row({5, 6}));
+        QCOMPARE(linesOf(*log), QStringList({"after clear", "resumed 2"}));
+        QCOMPARE(empty->count(), 0);
+        log->append("second session");
+    }
+    // The resume line is a line like the others: the next restart keeps it.
+    restart();
+    auto log = messageLog("list", "resumed 3");
+    QTRY_VERIFY(!log->isLoading());
+    QCOMPARE(linesOf(*log),
+             QStringList({"after clear", "resumed 2", "second session", "resumed 3"}));
+}
+
+void TestSessionJournal::exportAfterRestartIsTheExportBeforePlusNewRows()
+{
+    const QStringList names{"a", "b", "c"};
+    // Values of every kind the codec has a form for, and a few it has not.
+    const QVector<QVariantList> rows{row({0, -0.0, kNaN}),
+                                     row({253 * 0.1, -57 * 0.1, 12345 * 0.001}),
+                                     row({1.0 / 3, 1e300, -1e-300}),
+                                     row({2000, 1500.0 * 16.5 / 100, 0.1 + 0.2}),
+                                     QVariantList{QString("text"), QVariant(), true},
+                                     row({7})};
+    WaveRecording plain; // the same pushes without a journal
+    plain.setCurveCount(3);
+    QString before;
+    {
+        auto chart = recording("export", 3);
+        QTRY_VERIFY(!chart->isLoading());
+        for (int i = 0; i < rows.size(); ++i) {
+            chart->append(double(kBase + 499 * i), rows[i]);
+            plain.append(double(kBase + 499 * i), rows[i]);
+        }
+        before = chart->exportText("Time", names);
+        QCOMPARE(before, plain.exportText("Time", names));
+    }
+    restart();
+    auto chart = recording("export", 3);
+    QTRY_VERIFY(!chart->isLoading());
+    QCOMPARE(chart->exportText("Time", names), before);
+    for (int i = 0; i < 3; ++i) {
+        chart->append(double(kBase + 60000 + i), row({double(i), 0.5, kNaN}));
+        plain.append(double(kBase + 60000 + i), row({double(i), 0.5, kNaN}));
+    }
+    const QString after = chart->exportText("Time", names);
+    QVERIFY(after.startsWith(before + "\n"));
+    QCOMPARE(after, plain.exportText("Time", names));
+}
+
+void TestSessionJournal::pushesDuringTheLoadFollowTheHistory()
+{
+    {
+        auto chart = recording("order", 1);
+        QTRY_VERIFY(!chart->isLoading());
+        pushRamp(*chart, 300, kBase);
+        auto log = messageLog("order", "resumed");
+        QTRY_VERIFY(!log->isLoading());
+        log->append("old");
+    }
+    restart();
+    // The load answers through the event loop: these come first here.
+    auto chart = recording("order", 1);
+    auto log = messageLog("order", "resumed");
+    QVERIFY(chart->isLoading() && log->isLoading());
+    pushRamp(*chart, 2, kBase + 500 * 300, 300);
+    log->append("new");
+    QCOMPARE(chart->count(), 2);
+    QTRY_VERIFY(!chart->isLoading() && !log->isLoading());
+    QCOMPARE(chart->count(), 302);
+    for (int i = 0; i < 302; ++i)
+        QCOMPARE(chart->values(i), row({double(i)}));
+    QCOMPARE(linesOf(*log), QStringList({"old", "resumed", "new"}));
+
+    // And the journal holds them in that order too.
+    restart();
+    auto again = recording("order", 1);
+    auto log2 = messageLog("order", "");
+    QTRY_VERIFY(!again->isLoading() && !log2->isLoading());
+    QCOMPARE(again->count(), 302);
+    QCOMPARE(again->values(301), row({301}));
+    QCOMPARE(linesOf(*log2), QStringList({"old", "resumed", "new"}));
+}
+
+void TestSessionJournal::chartKeepsItsCapacityAndTheFileStopsGrowing()
+{
+    const int cap = 1000;
+    const QString file = QDir(dir->path()).filePath(SessionJournalWriter::databaseFileName());
+    auto chart = recording("cap", 1, cap);
+    QTRY_VERIFY(!chart->isLoading());
+    auto samplesInFile = [&] {
+        Inspector look(file);
+        return look.number(QStringLiteral("SELECT sum(count) FROM %1").arg(look.waveTable("cap")));
+    };
+    auto pagesInUse = [&] {
+        Inspector look(file);
+        return look.number(QStringLiteral("PRAGMA page_count")) -
+               look.number(QStringLiteral("PRAGMA freelist_count"));
+    };
+    pushRamp(*chart, 3 * cap, kBase);
+    QVERIFY(journal->flush());
+    const qint64 pages = pagesInUse();
+    for (int round = 1; round <= 3; ++round) {
+        pushRamp(*chart, 3 * cap, kBase + 1500 * cap * round, 3 * cap * round);
+        QVERIFY(journal->flush());
+        const qint64 held = samplesInFile();
+        QVERIFY2(held >= cap && held <= cap + 128, qPrintable(QString::number(held)));
+        QVERIFY2(pagesInUse() <= pages + 2, qPrintable(QString::number(pagesInUse())));
+    }
+    QCOMPARE(chart->count(), cap);
+    const QString before = chart->exportText("T", {"v"});
+    chart.reset();
+    restart();
+    chart = recording("cap", 1, cap);
+    QTRY_VERIFY(!chart->isLoading());
+    QCOMPARE(chart->count(), cap);
+    QCOMPARE(chart->values(0), row({double(12 * cap - cap)}));
+    QCOMPARE(chart->exportText("T", {"v"}), before);
+
+    // A lower capacity drops at once, in the journal too.
+    chart->setCapacity(10);
+    chart.reset();
+    restart();
+    chart = recording("cap", 1, 10);
+    QTRY_VERIFY(!chart->isLoading());
+    QCOMPARE(chart->count(), 10);
+    QCOMPARE(chart->values(9), row({double(12 * cap - 1)}));
+    QVERIFY(samplesInFile() <= 10 + 128);
+}
+
+void TestSessionJournal::linesOlderThanAWeekDisappear()
+{
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const quint64 session = journal->session();
+    // Written directly, with their times: a list only writes "now".
+    for (qint64 age : {10 * kDay, 8 * kDay, 7 * kDay - 60000, kDay})
+        journal->appendLine(session, "week", now - age,
+                            QStringLiteral("%1 h old").arg(age / 3600000));
+    QVERIFY(journal->flush());
+    restart();
+    // The restart's line arrives "now": lines over seven days older go.
+    auto log = messageLog("week", "resumed");
+    QTRY_VERIFY(!log->isLoading());
+    QCOMPARE(linesOf(*log), QStringList({"167 h old", "24 h old", "resumed"}));
+
+    // Nothing younger than a week: no earlier lines, so no resume line either.
+    journal->appendLine(journal->session(), "stale", now - 9 * kDay, "stale");
+    QVERIFY(journal->flush());
+    auto stale = messageLog("stale", "resumed");
+    QTRY_VERIFY(!stale->isLoading());
+    QCOMPARE(stale->count(), 0);
+}
+
+void TestSessionJournal::unusableJournalIsReportedOnce_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("garbage file") << "garbage"
+                                  << "file is not a database";
+    QTest::newRow("disk full during the session") << "full"
+                                                  << "database or disk is full";
+    QTest::newRow("read-only file") << "file"
+                                    << "attempt to write a readonly database";
+    QTest::newRow("read-only folder") << "folder"
+                                      << "cannot write the lock file";
+}
+
+void TestSessionJournal::unusableJournalIsReportedOnce()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    {
+        auto chart = recording("u", 4);
+        QTRY_VERIFY(!chart->isLoading());
+        chart->append(double(kBase), row({1, 2, 3, 4}));
+    }
+    journal->close();
+    const QString file = QDir(dir->path()).filePath(SessionJournalWriter::databaseFileName());
+    const QByteArray garbage = QByteArray("not a journal but a shopping list\n").repeated(300);
+    QString readOnly;
+    if (kind == "garbage") {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(garbage);
+    } else if (kind == "full") {
+        journal->setSizeLimit(48 * 1024);
+    } else {
+        readOnly = kind == "folder" ? dir->path() : file;
+        if (!makeReadOnly(readOnly)) {
+            makeWritable(readOnly);
+            QSKIP("cannot make a read-only file here (root without chattr)");
+        }
+    }
+    QSignalSpy problems(journal, &SessionJournal::problemChanged);
+    journal->open(dir->path());
+    auto chart = recording("u", 4);
+    auto log = messageLog("u", "resumed");
+    int pushed = 0;
+    // Values that take 9 bytes each: a full disk comes soon.
+    for (int round = 0; round < 100 && journal->isActive(); ++round) {
+        for (int i = 0; i < 200; ++i, ++pushed)
+            chart->append(double(kBase + 500 * pushed),
+                          row({1.0 / (pushed + 3), 1e-7 * pushed, 2, 3}));
+        log->append("a line");
+        journal->flush();
+    }
+    if (!readOnly.isEmpty())
+        makeWritable(readOnly);
+    QCOMPARE(journal->problem(), reason + " (" + QDir::toNativeSeparators(file) + ")");
+    QVERIFY(!journal->isActive());
+    // The objects run on in memory; nothing more is reported.
+    for (int i = 0; i < 500; ++i, ++pushed)
+        chart->append(double(kBase + 500 * pushed), row({1, 2, 3, 4}));
+    QVERIFY(journal->flush());
+    QTest::qWait(50);
+    QCOMPARE(problems.count(), 1);
+    QVERIFY(!chart->isLoading() && !log->isLoading());
+    // Only the journal that filled up could be read at the start.
+    QCOMPARE(chart->count(), pushed + (kind == "full" ? 1 : 0));
+    if (kind == "garbage") {
+        // Left as it is, for whoever wants to look at it.
+        journal->close();
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), garbage);
+    }
+}
+
+void TestSessionJournal::secondCopyWaitsForTheLockThenGivesUp()
+{
+    journal->close();
+    SessionJournalWriter::Options options;
+    options.directory = dir->path();
+    SessionJournalWriter first(options);
+    first.start();
+    QTRY_VERIFY(QFile::exists(QDir(dir->path()).filePath(SessionJournalWriter::lockFileName())));
+
+    options.lockWaitMs = 300;
+    SessionJournalWriter impatient(options);
+    QSignalSpy refused(&impatient, &SessionJournalWriter::failed);
+    impatient.start();
+    QVERIFY(refused.wait(5000));
+    QVERIFY2(refused.at(0).at(0).toString().contains(
+                 QStringLiteral("in use by another program (process %1)").arg(getpid())),
+             qPrintable(refused.at(0).at(0).toString()));
+
+    // A theme switch: the new copy starts while the old one still closes.
+    options.lockWaitMs = 10000;
+    SessionJournalWriter next(options);
+    QSignalSpy nextFailed(&next, &SessionJournalWriter::failed);
+    next.start();
+    QTest::qWait(300);
+    QVERIFY(first.stop(5000));
+    auto done = std::make_shared<QSemaphore>();
+    JournalOp barrier;
+    barrier.done = done;
+    next.post(std::move(barrier));
+    QVERIFY(done->tryAcquire(1, 10000));
+    QCOMPARE(nextFailed.count(), 0);
+    QVERIFY(!next.hasFailed());
+}
+
+QTEST_GUILESS_MAIN(TestSessionJournal)
+#include "tst_session_journal.moc"
