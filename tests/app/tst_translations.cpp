@@ -71,8 +71,8 @@ void TestTranslations::everySourceTextHasAFinishedEnglishTranslation()
     QProcess lupdate;
     lupdate.setWorkingDirectory(kSourceDir);
     lupdate.setProcessChannelMode(QProcess::MergedChannels);
-    lupdate.start(ORRINDEL_LUPDATE,
-                  {"-locations", "none", "-extensions", "qml,js,cpp,h", "main.qml", "qml", "src", "-ts", copy});
+    lupdate.start(ORRINDEL_LUPDATE, {"-locations", "none", "-extensions", "qml,js,cpp,h",
+                                     "main.qml", "qml", "src", "-ts", copy});
     QVERIFY(lupdate.waitForFinished(60000));
     QVERIFY2(lupdate.exitCode() == 0, lupdate.readAll().constData());
 

@@ -9,8 +9,8 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QQmlEngine>
+#include <QTemporaryDir>
 #include <QtQuickTest>
 
 class Setup : public QObject {
