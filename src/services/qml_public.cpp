@@ -80,8 +80,8 @@ QVector<QPointF> shiftedWindow(const QtCharts::QLineSeries &series, QPointF poin
 
 } // namespace
 
-void QmlPublic::xySeriesPush(const QVariantList &series, double x, const QVariantList &ys,
-                             int keep, QObject *timeAxis)
+void QmlPublic::xySeriesPush(const QVariantList &series, double x, const QVariantList &ys, int keep,
+                             QObject *timeAxis)
 {
     keep = std::max(keep, 1);
     auto *axis = qobject_cast<QtCharts::QDateTimeAxis *>(timeAxis);

@@ -50,8 +50,8 @@ SessionJournal *SessionJournal::forObject(const QObject *user)
     // from a source tree (tests, benchmarks) must not touch the operator's
     // journal.
     const QQmlContext *context = qmlContext(user);
-    if (!journal->everOpened && context
-        && context->baseUrl().scheme().compare(QLatin1String("qrc"), Qt::CaseInsensitive) == 0)
+    if (!journal->everOpened && context &&
+        context->baseUrl().scheme().compare(QLatin1String("qrc"), Qt::CaseInsensitive) == 0)
         journal->open(QString());
     return journal;
 }

@@ -199,7 +199,7 @@ void TestQmlHelpers::seriesPushKeepsTheNewestPoints_data()
 {
     QTest::addColumn<int>("count"); // points before the push
     QTest::addColumn<int>("keep");
-    QTest::addColumn<int>("dropped"); // oldest points gone after it
+    QTest::addColumn<int>("dropped");   // oldest points gone after it
     QTest::addColumn<bool>("replaced"); // one replace, else one append
     QTest::newRow("empty") << 0 << 200 << 0 << false;
     QTest::newRow("one point") << 1 << 200 << 0 << false;
@@ -262,10 +262,9 @@ void TestQmlHelpers::seriesPushSkipsWhatIsNoSeriesOrNoNumber()
     for (QtCharts::QLineSeries *s : {&a, &b, &c, &d, &e})
         fill(*s, 200);
     const auto entry = [](QObject *o) { return QVariant::fromValue(o); };
-    qmlPublic->xySeriesPush({entry(nullptr), entry(&notASeries), entry(&a), entry(&b), entry(&c),
-                             entry(&d), entry(&e)},
-                            5e5, {1, 2, 3, QVariant(), QStringLiteral("x"), nan, -inf}, 200,
-                            nullptr);
+    qmlPublic->xySeriesPush(
+        {entry(nullptr), entry(&notASeries), entry(&a), entry(&b), entry(&c), entry(&d), entry(&e)},
+        5e5, {1, 2, 3, QVariant(), QStringLiteral("x"), nan, -inf}, 200, nullptr);
     QCOMPARE(a.count(), 200);
     QCOMPARE(a.at(199), QPointF(5e5, 3));
     QCOMPARE(a.at(0), QPointF(1000, 1.5));
@@ -430,11 +429,15 @@ void TestQmlHelpers::seriesReplaceLeavesOutWhatIsNoPoint()
     const double inf = std::numeric_limits<double>::infinity();
     QtCharts::QLineSeries series;
     fill(series, 4);
-    const QVariantList points{
-        QVariant::fromValue(QPointF(1, 2)), QVariant(QStringLiteral("3,4")), QVariant(5.5),
-        QVariant(),                         QVariant::fromValue(QPointF(nan, 1)),
-        QVariant::fromValue(QPointF(2, inf)), QVariant::fromValue(QPoint(7, -8)),
-        QVariantMap{{"x", 1}, {"y", 2}},     QVariant::fromValue(QPointF(9, 10))};
+    const QVariantList points{QVariant::fromValue(QPointF(1, 2)),
+                              QVariant(QStringLiteral("3,4")),
+                              QVariant(5.5),
+                              QVariant(),
+                              QVariant::fromValue(QPointF(nan, 1)),
+                              QVariant::fromValue(QPointF(2, inf)),
+                              QVariant::fromValue(QPoint(7, -8)),
+                              QVariantMap{{"x", 1}, {"y", 2}},
+                              QVariant::fromValue(QPointF(9, 10))};
     QmlPublic::getInstance()->xySeriesReplace(&series, points);
     QCOMPARE(series.pointsVector(),
              (QVector<QPointF>{QPointF(1, 2), QPointF(7, -8), QPointF(9, 10)}));
