@@ -1,25 +1,10 @@
 #include "bench_inputs.h"
 
-#include "protocol/frame.h"
+#include "frame_encoding.h"
 
 #include <QRandomGenerator>
 
 namespace benchinput {
-
-QByteArray frame(quint8 type, const QByteArray &payload)
-{
-    QByteArray f;
-    f.append(char(0xAA));
-    f.append(char(payload.size() & 0xFF));
-    f.append(char(payload.size() >> 8));
-    f.append(char(type));
-    f.append(payload);
-    const quint16 crc = crc16(f);
-    f.append(char(crc & 0xFF));
-    f.append(char(crc >> 8));
-    f.append(char(0x55));
-    return f;
-}
 
 QByteArray statusPayload()
 {
@@ -31,7 +16,7 @@ QByteArray statusPayload()
 
 QByteArray statusStream(int size)
 {
-    const QByteArray one = frame(1, statusPayload());
+    const QByteArray one = testsupport::incomingFrame(1, statusPayload());
     QByteArray stream;
     stream.reserve(size + one.size());
     while (stream.size() < size)
@@ -55,7 +40,7 @@ QByteArray adversarial(Pattern pattern, int size)
         repeat(QByteArray::fromHex("AAFFFF01"));
         break;
     case Pattern::BadCrcFrames: {
-        QByteArray bad = frame(1, statusPayload());
+        QByteArray bad = testsupport::incomingFrame(1, statusPayload());
         bad[bad.size() - 3] = char(bad.at(bad.size() - 3) ^ 0x01);
         repeat(bad);
         break;

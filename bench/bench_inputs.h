@@ -2,11 +2,9 @@
 
 #include <QByteArray>
 
-// Byte streams the benchmarks feed to the de-framer.
+// Byte streams the benchmarks feed to the de-framer, framed by the shared
+// test encoder (tests/support).
 namespace benchinput {
-
-// An incoming frame with a correct CRC.
-QByteArray frame(quint8 type, const QByteArray &payload);
 
 // A status payload with an 8-byte device number and 6 skipped bytes (82 bytes).
 QByteArray statusPayload();

@@ -431,12 +431,15 @@ Item {
                     objectName: "languageBtn"
                     width: configCard.width * 0.4
                     text: qsTr("中/En")
+                    // Toggles the language in use: the settings file may not
+                    // hold it (it cannot always be written).
                     onClicked: {
-                        if (Language.getNowLanguage() === "cn")
+                        var next = Public.language === "en" ? "cn" : "en"
+                        if (next === "en")
                             Language.loadEnglish()
                         else
                             Language.loadChinese()
-                        Public.language = Language.getNowLanguage()
+                        Public.language = next
                     }
                 }
 
@@ -736,6 +739,9 @@ Item {
                         maskSource: blurMask
                         radius: 12
                         samples: 16
+                        // Blurred again only when the form changes, not for
+                        // every frame of the window (as the other effects).
+                        cached: GraphicsInfo.api !== GraphicsInfo.Software
                     }
 
                     Text {

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# The demo: sets up and builds (scripts/setup.sh), starts the controller
-# simulator on a pseudo-terminal and the program with that port first in its
-# port list. Closing the program's window ends both.
+# The demo: sets up (scripts/setup.sh), builds only the program and the
+# simulator, starts the controller simulator on a pseudo-terminal and the
+# program with that port first in its port list. Closing the program's window
+# ends both.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
+cmake --build build --target orrindel orrindel-sim
 
 for binary in build/bin/orrindel-sim build/bin/orrindel; do
     if [ ! -x "$binary" ]; then

@@ -1,6 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs (only those missing), then
-# configures and builds into build/. Safe to run again.
+# configures build/ (Ninja, RelWithDebInfo unless BUILD_TYPE says otherwise).
+# It builds nothing: each caller builds the targets it needs, e.g.
+#   cmake --build build --target orrindel orrindel-sim   (scripts/demo.sh)
+#   cmake --build build                                   (scripts/test.sh: everything)
+# Extra arguments go to the cmake configure command. Safe to run again.
+#   usage: scripts/setup.sh [CMAKE_ARGUMENT...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -35,5 +40,4 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 BUILD_TYPE=${BUILD_TYPE:-RelWithDebInfo}
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE="$BUILD_TYPE"
-cmake --build build
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE="$BUILD_TYPE" "$@"

@@ -13,10 +13,19 @@ LineWriter::LineWriter(Transport *transport, quint32 seed, QObject *parent)
     chunkTimer_.setSingleShot(true);
     connect(&chunkTimer_, &QTimer::timeout, this, &LineWriter::writeNextChunk);
     fillerTimer_.setInterval(kFillerIntervalMs);
-    connect(&fillerTimer_, &QTimer::timeout, this, [this] {
-        // A byte that can never start a frame keeps the receiver waiting.
-        transport_->write(QByteArray(1, '\0'));
-    });
+    connect(&fillerTimer_, &QTimer::timeout, this, &LineWriter::fill);
+}
+
+void LineWriter::fill()
+{
+    // Only between frames: a byte inside one would corrupt it, not delay it.
+    if (midFrame_) {
+        fillerDue_ = true;
+        return;
+    }
+    fillerDue_ = false;
+    // A byte that can never start a frame keeps the receiver waiting.
+    transport_->write(QByteArray(1, '\0'));
 }
 
 void LineWriter::setChunking(int chunkSize, int gapMs)
@@ -31,12 +40,15 @@ void LineWriter::setNoPause(bool on)
         fillerTimer_.start();
     else
         fillerTimer_.stop();
+    fillerDue_ = false;
 }
 
 void LineWriter::clear()
 {
     chunks_.clear();
     chunkTimer_.stop();
+    midFrame_ = false;
+    fillerDue_ = false;
 }
 
 void LineWriter::send(const QByteArray &frame)
@@ -49,9 +61,10 @@ void LineWriter::send(const QByteArray &frame)
         transport_->write(bytes);
         return;
     }
-    for (const QByteArray &c :
-         linefault::splitChunks(bytes, chunkSize_ > 0 ? chunkSize_ : bytes.size()))
-        chunks_.enqueue(c);
+    const QVector<QByteArray> pieces =
+        linefault::splitChunks(bytes, chunkSize_ > 0 ? chunkSize_ : bytes.size());
+    for (int i = 0; i < pieces.size(); ++i)
+        chunks_.enqueue({pieces[i], i == pieces.size() - 1});
     if (!chunkTimer_.isActive())
         writeNextChunk();
 }
@@ -60,7 +73,11 @@ void LineWriter::writeNextChunk()
 {
     if (chunks_.isEmpty())
         return;
-    transport_->write(chunks_.dequeue());
+    const Piece piece = chunks_.dequeue();
+    transport_->write(piece.bytes);
+    midFrame_ = !piece.endsFrame;
+    if (!midFrame_ && fillerDue_ && fillerTimer_.isActive())
+        fill();
     if (!chunks_.isEmpty())
         chunkTimer_.start(chunkGapMs_);
 }

@@ -36,7 +36,13 @@ public:
     static constexpr int kFillerIntervalMs = 25;
 
 private:
+    struct Piece {
+        QByteArray bytes;
+        bool endsFrame; // the last piece of what one send() put on the line
+    };
+
     void writeNextChunk();
+    void fill();
 
     Transport *transport_;
     QRandomGenerator rng_;
@@ -44,7 +50,11 @@ private:
     int chunkGapMs_ = 10;
     bool garbage_ = false;
     int garbageIndex_ = 0;
-    QQueue<QByteArray> chunks_;
+    QQueue<Piece> chunks_;
+    // A frame is half on the line: a filler byte now would land inside it.
+    bool midFrame_ = false;
+    // A filler byte that fell due inside a frame, sent right after it.
+    bool fillerDue_ = false;
     QTimer chunkTimer_;
     QTimer fillerTimer_;
 };

@@ -14,6 +14,14 @@
 
 namespace sim {
 
+namespace {
+
+// A client that stopped reading: what does not fit behind this is dropped,
+// like a UART overrun, rather than held without bound.
+constexpr int kMaxPendingBytes = 256 * 1024;
+
+} // namespace
+
 PtyTransport::PtyTransport(QString linkPath, int pollMs, QObject *parent)
     : Transport(parent)
     , linkPath_(std::move(linkPath))
@@ -64,6 +72,9 @@ bool PtyTransport::open(QString &error)
     readNotifier_ = new QSocketNotifier(masterFd_, QSocketNotifier::Read, this);
     readNotifier_->setEnabled(false);
     connect(readNotifier_, &QSocketNotifier::activated, this, &PtyTransport::readAvailable);
+    writeNotifier_ = new QSocketNotifier(masterFd_, QSocketNotifier::Write, this);
+    writeNotifier_->setEnabled(false);
+    connect(writeNotifier_, &QSocketNotifier::activated, this, &PtyTransport::flushPending);
     pollTimer_.start();
     pollState();
     return true;
@@ -88,6 +99,12 @@ void PtyTransport::setConnected(bool on)
     // so reading is driven by the notifier only while connected.
     if (readNotifier_)
         readNotifier_->setEnabled(on);
+    if (!on) {
+        // Bytes for a client that left are not kept for the next one.
+        pending_.clear();
+        if (writeNotifier_)
+            writeNotifier_->setEnabled(false);
+    }
     if (on)
         emit clientConnected();
     else
@@ -117,32 +134,40 @@ void PtyTransport::write(const QByteArray &bytes)
 {
     if (!connected_ || masterFd_ < 0)
         return;
-    const char *p = bytes.constData();
-    qint64 left = bytes.size();
-    int stalls = 0;
-    while (left > 0) {
-        const ssize_t n = ::write(masterFd_, p, static_cast<size_t>(left));
+    if (pending_.size() + bytes.size() > kMaxPendingBytes)
+        return;
+    pending_.append(bytes);
+    flushPending();
+}
+
+void PtyTransport::flushPending()
+{
+    while (!pending_.isEmpty() && masterFd_ >= 0) {
+        const ssize_t n = ::write(masterFd_, pending_.constData(), size_t(pending_.size()));
         if (n > 0) {
-            p += n;
-            left -= n;
+            pending_.remove(0, int(n));
             continue;
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && errno == EAGAIN && ++stalls < 3) {
-            // The client is not reading fast enough; give it a moment.
-            pollfd w{masterFd_, POLLOUT, 0};
-            ::poll(&w, 1, 10);
-            continue;
+        if (n < 0 && errno == EAGAIN) {
+            // The rest goes when the client has read some.
+            writeNotifier_->setEnabled(true);
+            return;
         }
-        return; // a client that stopped reading loses the rest, like a UART would
+        pending_.clear(); // the client is gone (EIO): nothing to write to
     }
+    if (writeNotifier_)
+        writeNotifier_->setEnabled(false);
 }
 
 void PtyTransport::closeMaster()
 {
     delete readNotifier_;
     readNotifier_ = nullptr;
+    delete writeNotifier_;
+    writeNotifier_ = nullptr;
+    pending_.clear();
     if (masterFd_ >= 0)
         ::close(masterFd_);
     masterFd_ = -1;

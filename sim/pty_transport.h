@@ -28,6 +28,7 @@ public:
 private:
     void pollState();
     void readAvailable();
+    void flushPending();
     void setConnected(bool on);
     void closeMaster();
     bool updateLink(QString &error);
@@ -38,6 +39,10 @@ private:
     int masterFd_ = -1;
     bool connected_ = false;
     QSocketNotifier *readNotifier_ = nullptr;
+    // Bytes the terminal had no room for yet, written as the client reads
+    // (a client pausing for a moment must not lose the rest of a frame).
+    QByteArray pending_;
+    QSocketNotifier *writeNotifier_ = nullptr;
     QTimer pollTimer_;
 };
 

@@ -188,6 +188,47 @@ private:
     double longestProbe = 0;
 };
 
+bool softwareSceneGraph()
+{
+    for (const char *name : {"QT_QUICK_BACKEND", "QMLSCENE_DEVICE"}) {
+        const QByteArray value = qgetenv(name);
+        if (value == "software" || value == "softwarecontext")
+            return true;
+    }
+    return false;
+}
+
+QtMessageHandler previousHandler = nullptr;
+
+// Drops the two notes of the shadows' OpenGL probe failing on purpose (see
+// withoutOpenGLProbe); everything else goes on as before.
+void dropOpenGLProbeNotes(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (message.startsWith(
+            QLatin1String("QXcbIntegration: Cannot create platform OpenGL context")) ||
+        message.startsWith(QLatin1String("failed to acquire GL context to resolve capabilities")))
+        return;
+    if (previousHandler)
+        previousHandler(type, context, message);
+    else
+        std::fputs(qPrintable(qFormatLogMessage(type, context, message) + QLatin1Char('\n')),
+                   stderr);
+}
+
+// The software scene graph draws nothing with OpenGL, yet the first shadow
+// (QtGraphicalEffects) opens an OpenGL context to read the driver's limits
+// for shaders that scene graph never runs. With Mesa that loads the driver:
+// some 200 million instructions, a sixth of the start, and tens of megabytes
+// resident. Without an OpenGL integration the probe fails at once and the
+// effects take their defaults. An explicit QT_XCB_GL_INTEGRATION is kept.
+void withoutOpenGLProbe()
+{
+    if (!softwareSceneGraph() || qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
+        return;
+    qputenv("QT_XCB_GL_INTEGRATION", "none");
+    previousHandler = qInstallMessageHandler(dropOpenGLProbeNotes);
+}
+
 } // namespace
 
 int runApplication(int &argc, char **argv, const QString &mainDocument)
@@ -195,6 +236,7 @@ int runApplication(int &argc, char **argv, const QString &mainDocument)
     // Before anything else, so that "main" is the start of the program's work.
     auto perfLog = PerfLog::fromEnvironment();
     initResources();
+    withoutOpenGLProbe();
 
     QApplication app(argc, argv);
     auto engine = std::make_unique<QQmlApplicationEngine>();

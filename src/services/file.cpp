@@ -5,6 +5,7 @@
 #include <QDebug>
 #include <QFile>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QUrl>
 
 File *File::getInstance()
@@ -17,16 +18,25 @@ bool File::saveWave(QString path, QString waveStr)
     // QFile itself would print a warning for an empty name; this fails silently.
     if (path.isEmpty())
         return false;
-    QFile file(path);
+    // Written aside and put in place only when whole: a full disk shows only
+    // when the buffered bytes go out, and must neither pass for a success nor
+    // leave an earlier export cut short. A folder that only lets the file
+    // itself be written gets it written in place.
+    QSaveFile file(path);
+    file.setDirectWriteFallback(true);
     // Not in text mode: line ends are written as the text holds them.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!file.open(QIODevice::WriteOnly))
         return false;
     const QByteArray waveStrBytes = waveStr.toLocal8Bit();
     const qint64 wlen = file.write(waveStrBytes);
     qDebug().noquote() << "waveStrBytes.length=" << waveStrBytes.length();
     qDebug().noquote() << "wlen=" << wlen;
-    file.close();
-    return wlen == waveStrBytes.length();
+    // commit() misses a failure that shows only when the buffered bytes go
+    // out (a full disk), so they go out first. Not committed, the partial
+    // file goes with `file`.
+    if (wlen != waveStrBytes.length() || !file.flush())
+        return false;
+    return file.commit();
 }
 
 QString File::urlToLocalPath(QString url)

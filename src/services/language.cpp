@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QProcess>
 #include <QQmlEngine>
+#include <QResource>
 #include <QSettings>
 #include <QTimer>
 
@@ -46,6 +47,21 @@ void processEventsFor(int totalMs, int passMs)
     }
 }
 
+// Adds a font kept in the resources. The fonts are stored uncompressed
+// (fonts.qrc.in), so the face reads the program's own pages: added by its
+// resource path instead, the font database and the font engine would each
+// read (and, when compressed, inflate) a copy of several megabytes at the start.
+int addFontResource(const QString &path)
+{
+    const QResource resource(path);
+    if (!resource.isValid())
+        return QFontDatabase::addApplicationFont(path);
+    if (resource.compressionAlgorithm() != QResource::NoCompression)
+        return QFontDatabase::addApplicationFontFromData(resource.uncompressedData());
+    return QFontDatabase::addApplicationFontFromData(QByteArray::fromRawData(
+        reinterpret_cast<const char *>(resource.data()), int(resource.size())));
+}
+
 } // namespace
 
 Language *Language::getInstance()
@@ -78,7 +94,7 @@ void Language::setFont(QString themeName)
         appFont = std::make_unique<QFont>();
     const QString path = fontForTheme(themeName);
     auto known = fontIds.constFind(path);
-    const int id = known != fontIds.constEnd() ? *known : QFontDatabase::addApplicationFont(path);
+    const int id = known != fontIds.constEnd() ? *known : addFontResource(path);
     if (id >= 0)
         fontIds.insert(path, id);
     const QStringList families = QFontDatabase::applicationFontFamilies(id);

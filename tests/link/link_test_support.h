@@ -4,7 +4,7 @@
 // the controller's end of the line, incoming frames, and a capture of the
 // debug output.
 
-#include "protocol/frame.h"
+#include "frame_encoding.h"
 
 #include <QMetaMethod>
 #include <QRegularExpression>
@@ -108,21 +108,9 @@ inline QString portNameOf(const QString &path)
     return port.portName();
 }
 
-// An incoming frame: AA | L (LE16) | type | payload | crc16 (LE) | 55.
-inline QByteArray incomingFrame(quint8 type, const QByteArray &payload)
-{
-    QByteArray f;
-    f.append(char(frame::kHeader));
-    f.append(char(payload.size() & 0xFF));
-    f.append(char(payload.size() >> 8));
-    f.append(char(type));
-    f.append(payload);
-    const quint16 crc = crc16(f);
-    f.append(char(crc & 0xFF));
-    f.append(char(crc >> 8));
-    f.append(char(frame::kTrailer));
-    return f;
-}
+// Incoming frames come from the shared encoder, which does not use the
+// program's CRC.
+using testsupport::incomingFrame;
 
 // A status frame that decodes, carrying `alarmState` so that records can be
 // told apart; `reservedBytes` pads it with the payload's reserved block.

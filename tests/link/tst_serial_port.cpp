@@ -1,6 +1,7 @@
 #include "link/communication.h"
 #include "link/serial_port.h"
 #include "link_test_support.h"
+#include "protocol/frame.h"
 
 #include <QJsonObject>
 #include <QRandomGenerator>
@@ -175,6 +176,40 @@ public:
 
 private:
     std::atomic<bool> done{false};
+    std::thread thread;
+};
+
+// Notes how long the machine kept this process from running: the worker
+// thread that decodes is starved alike, and its stall excuses a late record.
+// A thread of its own, so slow decoding on the worker never excuses itself.
+class StarvationProbe {
+public:
+    StarvationProbe()
+        : thread([this] {
+            Clock::time_point previous = Clock::now();
+            while (!stop) {
+                std::this_thread::sleep_for(milliseconds(5));
+                const Clock::time_point now = Clock::now();
+                stalls.note(msBetween(previous, now));
+                previous = now;
+            }
+        })
+    {
+    }
+    ~StarvationProbe() { finish(); }
+    StarvationProbe(const StarvationProbe &) = delete;
+    StarvationProbe &operator=(const StarvationProbe &) = delete;
+    const Stalls &finish()
+    {
+        stop = true;
+        if (thread.joinable())
+            thread.join();
+        return stalls;
+    }
+
+private:
+    std::atomic<bool> stop{false};
+    Stalls stalls;
     std::thread thread;
 };
 
@@ -412,6 +447,7 @@ private slots:
         for (int attempt = 1;; ++attempt) {
             Received got(link);
             Stalls stalls;
+            StarvationProbe starvation;
             PacedWriter writer(a, chunks, 10);
             waitNoting(
                 stalls, [&] { return writer.isDone() && !got.messages.isEmpty(); }, 3000);
@@ -419,6 +455,7 @@ private slots:
             QVERIFY(!writer.failed);
             QTest::qWait(200); // nothing more comes
             stalls.add(writer.writerStalls);
+            stalls.add(starvation.finish());
             if (stalls.count > 0 && budget.elapsed() < kRetryBudgetMs)
                 continue;
             const QString context = QString("try %1, %2 stalls, longest %3 ms")
@@ -534,6 +571,7 @@ private slots:
             WorkerRecords records(port);
             Stalls stalls;
             int largestBuffer = 0;
+            StarvationProbe starvation;
             PacedWriter writer(a, pieces, periodMs);
             waitNoting(
                 stalls,
@@ -549,6 +587,7 @@ private slots:
             waitNoting(
                 stalls, [&] { return records.count() >= frameCount; }, 10000);
             QTest::qWait(300);
+            stalls.add(starvation.finish());
             if (stalls.count > 0 && budget.elapsed() < kRetryBudgetMs)
                 continue;
 

@@ -2,7 +2,7 @@
 
 #include "command_decoder.h"
 #include "command_parser.h"
-#include "protocol/frame.h"
+#include "frame_encoding.h"
 #include "sim_test_support.h"
 
 #include <QJsonArray>
@@ -19,16 +19,9 @@ const QByteArray kLaserOnFrame = QByteArray::fromHex("AA06000400010001CDCC55");
 const QByteArray kCtrlModExternalFrame = QByteArray::fromHex("AA06000200010000840C55");
 const QByteArray kIntCtrlFrame = QByteArray::fromHex("AA0B0003000600321403E803E8BA6155");
 
-// The frame with its CRC made right again after a change to its header, so
-// that only the changed field can be what rejects it.
-QByteArray withValidCrc(QByteArray frame)
-{
-    const int crcAt = frame.size() - 3;
-    const quint16 crc = crc16(frame.constData(), static_cast<std::size_t>(crcAt));
-    frame[crcAt] = static_cast<char>(crc & 0xFF);
-    frame[crcAt + 1] = static_cast<char>(crc >> 8);
-    return frame;
-}
+// After a change to a frame's header its CRC is made right again, so that
+// only the changed field can be what rejects it.
+using testsupport::withValidCrc;
 
 QList<int> codes(const QVector<RawCommand> &cmds)
 {

@@ -10,6 +10,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -85,6 +89,58 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(disconnected.size(), client, 2000);
             QVERIFY(!line.isClientConnected());
         }
+    }
+
+    void aReadingClientGetsAWriteLargerThanThePtyBuffer()
+    {
+        // 60,000 bytes, near the largest message frame: far more than the
+        // terminal buffers, so the rest waits until the client has read.
+        PtyTransport line({}, 20);
+        QString error;
+        QVERIFY2(line.open(error), qPrintable(error));
+        const int fd = openClient(line.name());
+        QVERIFY(fd >= 0);
+        QTRY_VERIFY_WITH_TIMEOUT(line.isClientConnected(), 2000);
+        QByteArray big(60000, '\0');
+        for (int i = 0; i < big.size(); ++i)
+            big[i] = static_cast<char>('a' + i % 26);
+        QByteArray got;
+        std::atomic<int> received{0};
+        std::atomic<bool> done{false};
+        // A slow client: small reads with pauses.
+        std::thread reader([&] {
+            char buf[1024];
+            while (!done) {
+                pollfd p{fd, POLLIN, 0};
+                if (::poll(&p, 1, 20) > 0 && (p.revents & POLLIN)) {
+                    const ssize_t n = ::read(fd, buf, sizeof buf);
+                    if (n > 0) {
+                        got.append(buf, static_cast<int>(n));
+                        received += static_cast<int>(n);
+                    }
+                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                }
+            }
+        });
+        QElapsedTimer t;
+        t.start();
+        line.write(big);
+        line.write("after");        // queued behind, not interleaved
+        QVERIFY(t.elapsed() < 100); // the simulator does not wait for the client
+        QVERIFY(QTest::qWaitFor([&] { return received >= big.size() + 5; }, 10000));
+        done = true;
+        reader.join();
+        QCOMPARE(got.size(), big.size() + 5);
+        QVERIFY(got == big + "after");
+
+        // A client that stops reading: the simulator goes on, the excess is
+        // dropped rather than held without bound.
+        t.restart();
+        for (int i = 0; i < 20; ++i)
+            line.write(big);
+        QVERIFY(t.elapsed() < 1000);
+        ::close(fd);
+        QTRY_VERIFY_WITH_TIMEOUT(!line.isClientConnected(), 2000);
     }
 
     void refusesToReplaceARegularFile()

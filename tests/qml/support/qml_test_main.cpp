@@ -1,11 +1,13 @@
 // Qt Quick Test runner of the user-interface suites. Charts need the widgets
 // application object, so this runner builds it itself; each suite's folder is
 // given with -input. Suites reach the controller simulator as SimPeer
-// (import OrrindelTest 1.0).
+// (import OrrindelTest 1.0), and their process and working folder as
+// TestHost.
 
 #include "resources.h"
 #include "sim_peer.h"
 #include "singletons.h"
+#include "test_host.h"
 
 #include <QApplication>
 #include <QFile>
@@ -20,11 +22,21 @@ public slots:
     {
         registerSingletons();
         qmlRegisterType<SimPeer>("OrrindelTest", 1, 0, "SimPeer");
+        qmlRegisterType<TestHost>("OrrindelTest", 1, 0, "TestHost");
     }
 };
 
 int main(int argc, char *argv[])
 {
+    // A theme switch restarts the program, here the runner, with the same
+    // arguments. Only the theme suite asks for that copy (it names a log for
+    // it); any other restart must not run a suite again unseen.
+    if (qEnvironmentVariableIsSet("ORRINDEL_QMLTEST_PARENT")) {
+        if (!qEnvironmentVariableIsSet("ORRINDEL_THEME_PROBE_LOG"))
+            return 3;
+    } else {
+        qputenv("ORRINDEL_QMLTEST_PARENT", QByteArray::number(QCoreApplication::applicationPid()));
+    }
     // A fresh data folder per run: the session journal must neither leak into
     // the home folder nor carry one run's data into the next.
     QTemporaryDir dataDir;

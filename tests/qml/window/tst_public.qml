@@ -1,12 +1,22 @@
 import QtQuick 2.15
 import QtTest 1.2
 import CppSingletonClass 1.0
+import OrrindelTest 1.0
 import "../../../qml"
 
 // The shared rules: alarm words, device messages and value formatting, in
 // both languages.
 TestCase {
     name: "Public"
+
+    TestHost {
+        id: host
+    }
+
+    // Public reads the theme when it is first used: that is after this.
+    function initTestCase() {
+        host.setSetting("theme", "dark")
+    }
 
     function useLanguage(code) {
         if (code === "en")
@@ -44,6 +54,32 @@ TestCase {
             useLanguage("en")
             compare(Public.getAlarmMsg(data.alarm), data.en)
         }
+    }
+
+    // Each alarm of the manual's table on its own, by its documented code.
+    function test_eachAlarmAlone_data() {
+        return [
+            { tag: "0001", alarm: 0x0001, cn: "湿度过高", en: "ExcessiveHumidity" },
+            { tag: "0002", alarm: 0x0002, cn: "蓝牙未就绪", en: "BleNotReady" },
+            { tag: "8010", alarm: 0x8010, cn: "QBH断开", en: "QBH_Disconnection" },
+            { tag: "8020", alarm: 0x8020, cn: "水冷断开", en: "WaterCoolingDisconnection" },
+            { tag: "8100", alarm: 0x8100, cn: "进水温度高", en: "InletWaterTemperatureHigh" },
+            { tag: "8200", alarm: 0x8200, cn: "进水温度低", en: "InletWaterTemperatureLow" },
+            { tag: "8400", alarm: 0x8400, cn: "出水温度高", en: "OutletWaterTemperatureHigh" },
+            { tag: "8800", alarm: 0x8800, cn: "出水温度低", en: "OutletWaterTemperatureLow" },
+            { tag: "9000", alarm: 0x9000, cn: "PD错误", en: "PD_Error" },
+            { tag: "A000", alarm: 0xA000, cn: "电流错误", en: "CurrentError" },
+            { tag: "C000", alarm: 0xC000, cn: "急停", en: "EmergencyStop" },
+            { tag: "two warnings", alarm: 0x0003, cn: "湿度过高, 蓝牙未就绪", en: "ExcessiveHumidity, BleNotReady" },
+            { tag: "inlet low and outlet low", alarm: 0x8A00, cn: "进水温度低, 出水温度低",
+              en: "InletWaterTemperatureLow, OutletWaterTemperatureLow" }
+        ]
+    }
+
+    function test_eachAlarmAlone(data) {
+        compare(Public.getAlarmMsg(data.alarm), data.cn)
+        useLanguage("en")
+        compare(Public.getAlarmMsg(data.alarm), data.en)
     }
 
     function test_alarmMasks() {
@@ -115,6 +151,79 @@ TestCase {
         var list = [1, 2.25]
         compare(Public.numFormat(list, "--"), list)
         compare(Public.numFormat([1, 12.34], "--", 1), ["1.0", "12.3"])
+    }
+
+    function test_numFormatEdges_data() {
+        return [
+            { tag: "zero with digits", val: 0, fix: 1, out: "0.0" },
+            { tag: "zero as it is", val: 0, fix: undefined, out: 0 },
+            { tag: "false is a value", val: false, fix: 0, out: "0" },
+            { tag: "text rounded", val: "3.14159", fix: 2, out: "3.14" },
+            { tag: "half rounds up", val: 2.5, fix: 0, out: "3" },
+            { tag: "negative without decimals", val: -7.6, fix: 0, out: "-8" },
+            { tag: "any negative digits leave it", val: 1.25, fix: -2, out: 1.25 },
+            { tag: "text as it is", val: "abc", fix: undefined, out: "abc" },
+            { tag: "missing, no digits", val: undefined, fix: -1, out: "--" },
+            { tag: "missing list elements", val: [null, 2, undefined], fix: 1, out: ["--", "2.0", "--"] },
+            { tag: "empty list", val: [], fix: 1, out: [] }
+        ]
+    }
+
+    function test_numFormatEdges(data) {
+        var out = data.fix === undefined ? Public.numFormat(data.val, "--") : Public.numFormat(data.val, "--", data.fix)
+        compare(typeof out, typeof data.out)
+        compare(out, data.out)
+    }
+
+    function test_infoFormatEdges_data() {
+        return [
+            { tag: "empty text", val: "", out: "off" },
+            { tag: "NaN", val: NaN, out: "off" },
+            { tag: "negative", val: -1, out: "on" },
+            { tag: "text", val: "x", out: "on" },
+            { tag: "zero", val: 0, out: "off" },
+            { tag: "missing", val: undefined, out: "----" },
+            { tag: "null", val: null, out: "----" }
+        ]
+    }
+
+    function test_infoFormatEdges(data) {
+        compare(Public.infoFormat(data.val, "on", "off"), data.out)
+    }
+
+    // Generous margins: the machine may be busy.
+    function test_timeoutRunsOnceAfterItsDelay() {
+        var fired = 0
+        Public.setTimeout(function () { ++fired }, 600)
+        compare(fired, 0, "never inside the call")
+        wait(150)
+        compare(fired, 0, "not before its delay")
+        tryVerify(function () { return fired === 1 }, 3000)
+        wait(1400)
+        compare(fired, 1, "once")
+        var zero = 0
+        Public.setTimeout(function () { ++zero }, 0)
+        compare(zero, 0, "a zero delay still runs later")
+        tryVerify(function () { return zero === 1 }, 1000)
+    }
+
+    function test_intervalRepeatsAtItsPeriod() {
+        var ticks = 0
+        Public.setInterval(function () { ++ticks }, 500)
+        compare(ticks, 0)
+        wait(150)
+        compare(ticks, 0, "not before its period")
+        tryVerify(function () { return ticks >= 3 }, 5000, "ticks " + ticks)
+    }
+
+    function test_switchWhileARestartIsPendingDoesNothing() {
+        var stored = Language.getTheme()
+        Public.themeRestartPending = true
+        Public.switchTheme("light")
+        Public.switchTheme("dark")
+        compare(Public.theme.name, "dark")
+        compare(Language.getTheme(), stored)
+        Public.themeRestartPending = false
     }
 
     function test_timers() {

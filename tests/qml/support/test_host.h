@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+// What a QML suite needs of its process and working folder: the settings
+// file the program reads at start, environment variables handed to a
+// restarted copy, and small text files shared with such a copy.
+class TestHost : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // The working folder's config.ini, in the program's format ([General]).
+    Q_INVOKABLE QString setting(const QString &key) const;
+    Q_INVOKABLE void setSetting(const QString &key, const QString &value);
+
+    Q_INVOKABLE QString env(const QString &name) const;
+    Q_INVOKABLE void setEnv(const QString &name, const QString &value);
+
+    // Lines of a UTF-8 text file; empty when it does not exist.
+    Q_INVOKABLE QStringList readLines(const QString &path) const;
+    Q_INVOKABLE bool appendLine(const QString &path, const QString &line);
+    Q_INVOKABLE void removeFile(const QString &path);
+    Q_INVOKABLE QString tempPath(const QString &name) const;
+    Q_INVOKABLE qint64 processId() const;
+
+    // Set by the runner when it was started by another runner (a restart).
+    Q_INVOKABLE bool isRestartedCopy() const;
+};
