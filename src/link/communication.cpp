@@ -56,7 +56,22 @@ void Communication::ChildThread::run()
     // race with the operations on the user-interface thread.
     if (facade->serialPort != port)
         facade->serialPort = port;
-    connect(port, &SerialPort::dataReceived, facade, &Communication::recvSerialPortJsonData);
+    // Stamped on this thread while the decoding pass holds the port, checked
+    // on arrival: a status record decoded before a close (or before the next
+    // open) would show an old connection's values as live.
+    connect(
+        port, &SerialPort::dataReceived, port,
+        [facade, port](const QJsonObject &rxObj) {
+            const quint64 from = port->connectionNumber();
+            QMetaObject::invokeMethod(
+                facade,
+                [facade, port, rxObj, from] {
+                    if (port->connectionNumber() == from)
+                        facade->recvSerialPortJsonData(rxObj);
+                },
+                Qt::QueuedConnection);
+        },
+        Qt::DirectConnection);
     connect(port, &SerialPort::msgReceived, facade, &Communication::recvSerialPortMsg);
     connect(port, &SerialPort::calibTableReceived, facade,
             &Communication::recvSerialPortCalibTable);

@@ -150,6 +150,7 @@ bool SerialPort::openPort(const QString &portName)
 
     auto *port = new QSerialPort;
     qSerialPort = port;
+    connection.fetch_add(1, std::memory_order_release);
     // The port's own context keeps the handler on the port's thread.
     readConnection =
         connect(port, &QSerialPort::readyRead, port, [this, port] { takePortBytes(port); });
@@ -211,6 +212,7 @@ void SerialPort::releasePort(Release when)
 {
     QSerialPort *port = qSerialPort;
     qSerialPort = nullptr;
+    connection.fetch_add(1, std::memory_order_release);
     disconnect(readConnection);
     disconnect(errorConnection);
     if (port->isOpen())

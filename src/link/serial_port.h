@@ -99,6 +99,11 @@ public:
     // last openPort succeeded or none has been made.
     QString lastOpenError();
 
+    // Changes with every open and every close. Read during a dataReceived
+    // emission, it names the connection the record came from: a record
+    // handed on after that connection ended is stale.
+    quint64 connectionNumber() const { return connection.load(std::memory_order_acquire); }
+
 signals:
     void dataReceived(QJsonObject rxObj);
     void msgReceived(QString msg);
@@ -127,7 +132,8 @@ private:
     QSerialPort *qSerialPort = nullptr;
     QByteArray recvBuffer;
     QMutex mutex;
-    QString openError; // under `mutex`
+    QString openError;                  // under `mutex`
+    std::atomic<quint64> connection{0}; // changed under `mutex`
 
     serial_link::PassSchedule schedule; // worker only
 

@@ -3,11 +3,13 @@
 #include "link_test_support.h"
 #include "protocol/frame.h"
 
+#include <QScopeGuard>
 #include <QtTest>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <memory>
 
 namespace {
@@ -149,6 +151,64 @@ private slots:
         QCOMPARE(a.read(expected.size() + 1, 3000).toHex(' '), expected.toHex(' '));
         QCOMPARE(debug.linesStartingWith("send: "), lines);
         link->close();
+    }
+
+    // Status records decoded but not yet handed to the interface when the
+    // connection ends belong to it: after a close, or an open of another
+    // port, they would show an old connection's values as live.
+    void recordsOfAnEndedConnectionAreDropped_data()
+    {
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("connection goes on") << "none";
+        QTest::newRow("closed") << "close";
+        QTest::newRow("another port opened") << "open";
+    }
+    void recordsOfAnEndedConnectionAreDropped()
+    {
+        QFETCH(QString, ending);
+        SerialPort *port = SerialPort::getInstance();
+        std::atomic<int> decoded{0};
+        const QMetaObject::Connection counter = connect(
+            port, &SerialPort::dataReceived, port, [&decoded] { ++decoded; }, Qt::DirectConnection);
+        const auto stopCounting = qScopeGuard([&counter] { disconnect(counter); });
+        QByteArray frames;
+        for (int i = 0; i < 5; ++i)
+            frames += statusFrame(quint16(i));
+
+        // Until the records wait in this thread's queue while it is not
+        // running its loop; a loaded machine may deliver some first, so a
+        // try in which all came through already is repeated.
+        for (int attempt = 1;; ++attempt) {
+            PtyPair a, b;
+            QVERIFY(link->open(a.slavePath()));
+            QSignalSpy delivered(link, &Communication::dataReceived);
+            decoded = 0;
+            QVERIFY(a.write(frames));
+            QVERIFY(QTest::qWaitFor(
+                [&] { return port->bufferedByteCount() == frames.size() || decoded > 0; }, 5000));
+            QElapsedTimer waited;
+            waited.start();
+            while (decoded < 5 && waited.elapsed() < 5000)
+                QThread::msleep(2); // the worker decodes; this loop stays still
+            QCOMPARE(decoded.load(), 5);
+
+            const int before = delivered.count();
+            if (ending == "close")
+                link->close();
+            else if (ending == "open")
+                QVERIFY(link->open(b.slavePath()));
+            QTest::qWait(300);
+            link->close();
+            if (ending == "none") {
+                QCOMPARE(delivered.count(), 5);
+                break;
+            }
+            if (before == 5 && attempt < 5)
+                continue;
+            QVERIFY2(before < 5, "every try delivered before the connection ended");
+            QCOMPARE(delivered.count(), before);
+            break;
+        }
     }
 
     // A port that does not open says why, in the system's words, for the
