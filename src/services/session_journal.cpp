@@ -10,6 +10,7 @@
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QSemaphore>
+#include <QSqlDatabase>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -64,6 +65,12 @@ SessionJournal::SessionJournal()
     if (QCoreApplication *app = QCoreApplication::instance())
         connect(app, &QCoreApplication::aboutToQuit, this, &SessionJournal::close);
     qAddPostRoutine(closeAtExit);
+    // exit() (Qt calls it when the display server goes away) destroys static
+    // objects in the reverse order of their creation. Qt SQL's own (its
+    // connections and drivers) are made here, first, so that they outlive
+    // this object, whose destruction stops the writer that still uses them.
+    (void)QSqlDatabase::drivers();
+    (void)QSqlDatabase::connectionNames();
 }
 
 SessionJournal::~SessionJournal()
