@@ -231,8 +231,14 @@ void SerialPort::takePortBytes(QSerialPort *port)
     if (bytes.isEmpty())
         return;
     const qint64 now = clockMs();
+    // Only the open port's handler runs, so this is the bytes' connection.
+    const quint64 from = connectionNumber();
     {
         std::lock_guard<std::mutex> lock(inboxLock);
+        if (inboxConnection != from) {
+            inbox.clear(); // left over from an earlier connection
+            inboxConnection = from;
+        }
         if (inbox.isEmpty())
             inboxFirstAt = now;
         inboxLastAt = now;
@@ -264,14 +270,22 @@ bool SerialPort::collectInbox()
 {
     QByteArray bytes;
     qint64 firstAt, lastAt;
+    quint64 from;
     {
         std::lock_guard<std::mutex> lock(inboxLock);
         bytes.swap(inbox);
         firstAt = inboxFirstAt;
         lastAt = inboxLastAt;
+        from = inboxConnection;
     }
     if (bytes.isEmpty())
         return false;
+    if (from != recvBufferConnection) {
+        // A new connection: the rest of the last one is not its beginning.
+        recvBuffer.clear();
+        schedule = serial_link::PassSchedule();
+        recvBufferConnection = from;
+    }
     recvBuffer.append(bytes);
     bufferedBytes.store(recvBuffer.size(), std::memory_order_relaxed);
     schedule.chunkArrived(firstAt, lastAt);
@@ -315,6 +329,13 @@ void SerialPort::serviceLine()
 // `mutex` is held for the whole pass, emissions included.
 void SerialPort::decodeBuffered(serial_link::Pass pass)
 {
+    if (recvBufferConnection != connectionNumber()) {
+        // Its connection has ended since the bytes came: a record decoded
+        // now would show that connection's last values as live.
+        recvBuffer.clear();
+        bufferedBytes.store(0, std::memory_order_relaxed);
+        return;
+    }
     const QVector<Frame> frames = pass == serial_link::Pass::Busy
                                       ? takeFramesKeepingTail(recvBuffer)
                                       : takeFrames(recvBuffer, TailPolicy::DropIncomplete);

@@ -131,6 +131,7 @@ private:
     QTimer *recvTimer;
     QSerialPort *qSerialPort = nullptr;
     QByteArray recvBuffer;
+    quint64 recvBufferConnection = 0; // worker only: whose bytes recvBuffer holds
     QMutex mutex;
     QString openError;                  // under `mutex`
     std::atomic<quint64> connection{0}; // changed under `mutex`
@@ -143,6 +144,7 @@ private:
     QByteArray inbox;
     qint64 inboxFirstAt = serial_link::kNoTime;
     qint64 inboxLastAt = serial_link::kNoTime;
+    quint64 inboxConnection = 0;
 
     QMetaObject::Connection readConnection;
     QMetaObject::Connection errorConnection;

@@ -211,6 +211,58 @@ private slots:
         }
     }
 
+    // Bytes that came before the connection ended, but wait for their pass
+    // (a frame may still be arriving), end with it: they are never decoded
+    // after a close, nor taken as the beginning of the next connection.
+    void bytesOfAnEndedConnectionAreNeverDecoded_data()
+    {
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("closed") << "close";
+        QTest::newRow("another port opened") << "open";
+    }
+    void bytesOfAnEndedConnectionAreNeverDecoded()
+    {
+        QFETCH(QString, ending);
+        SerialPort *port = SerialPort::getInstance();
+        std::atomic<bool> ended{false};
+        std::atomic<int> decodedBefore{0}, decodedAfter{0};
+        const QMetaObject::Connection counter = connect(
+            port, &SerialPort::dataReceived, port,
+            [&] { ++(ended ? decodedAfter : decodedBefore); }, Qt::DirectConnection);
+        const auto stopCounting = qScopeGuard([&counter] { disconnect(counter); });
+        QByteArray frames;
+        for (int i = 0; i < 5; ++i)
+            frames += statusFrame(quint16(i));
+
+        // The connection must end inside the quiet time before the pass; a
+        // try in which the machine let the pass run first is repeated.
+        for (int attempt = 1;; ++attempt) {
+            PtyPair a, b;
+            QVERIFY(link->open(a.slavePath()));
+            QSignalSpy delivered(link, &Communication::dataReceived);
+            ended = false;
+            decodedBefore = decodedAfter = 0;
+            QVERIFY(a.write(frames));
+            QVERIFY(QTest::qWaitFor(
+                [&] { return port->bufferedByteCount() == frames.size() || decodedBefore > 0; },
+                5000));
+            if (ending == "close")
+                link->close();
+            else
+                QVERIFY(link->open(b.slavePath()));
+            ended = true;
+            QTest::qWait(300);
+            link->close();
+            if (decodedBefore > 0 && attempt < 5)
+                continue;
+            QVERIFY2(decodedBefore == 0, "every try decoded before the connection ended");
+            QCOMPARE(decodedAfter.load(), 0);
+            QCOMPARE(delivered.count(), 0);
+            QCOMPARE(port->bufferedByteCount(), 0);
+            break;
+        }
+    }
+
     // A port that does not open says why, in the system's words, for the
     // operator to read; once it opens, there is no reason left to give.
     void failedOpenSaysWhy_data()
