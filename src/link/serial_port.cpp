@@ -235,10 +235,7 @@ void SerialPort::takePortBytes(QSerialPort *port)
     const quint64 from = connectionNumber();
     {
         std::lock_guard<std::mutex> lock(inboxLock);
-        if (inboxConnection != from) {
-            inbox.clear(); // left over from an earlier connection
-            inboxConnection = from;
-        }
+        inboxConnection = from;
         if (inbox.isEmpty())
             inboxFirstAt = now;
         inboxLastAt = now;
@@ -280,12 +277,8 @@ bool SerialPort::collectInbox()
     }
     if (bytes.isEmpty())
         return false;
-    if (from != recvBufferConnection) {
-        // A new connection: the rest of the last one is not its beginning.
-        recvBuffer.clear();
-        schedule = serial_link::PassSchedule();
-        recvBufferConnection = from;
-    }
+    // Bytes left over from an earlier connection stay in front of these.
+    recvBufferConnection = from;
     recvBuffer.append(bytes);
     bufferedBytes.store(recvBuffer.size(), std::memory_order_relaxed);
     schedule.chunkArrived(firstAt, lastAt);
@@ -329,13 +322,9 @@ void SerialPort::serviceLine()
 // `mutex` is held for the whole pass, emissions included.
 void SerialPort::decodeBuffered(serial_link::Pass pass)
 {
-    if (recvBufferConnection != connectionNumber()) {
-        // Its connection has ended since the bytes came: a record decoded
-        // now would show that connection's last values as live.
-        recvBuffer.clear();
-        bufferedBytes.store(0, std::memory_order_relaxed);
-        return;
-    }
+    // The connection that sent the newest bytes has ended since (their pass
+    // was still due at the close): its status would show as live.
+    const bool ended = recvBufferConnection != connectionNumber();
     const QVector<Frame> frames = pass == serial_link::Pass::Busy
                                       ? takeFramesKeepingTail(recvBuffer)
                                       : takeFrames(recvBuffer, TailPolicy::DropIncomplete);
@@ -343,6 +332,8 @@ void SerialPort::decodeBuffered(serial_link::Pass pass)
     for (const Frame &f : frames) {
         switch (static_cast<FrameType>(f.type)) {
         case FrameType::Status:
+            if (ended)
+                break;
             if (const auto record = parseDevInfo(f.payload))
                 emit dataReceived(DataProcess::getInstance()->devInfoToJson(*record));
             else

@@ -131,7 +131,7 @@ private:
     QTimer *recvTimer;
     QSerialPort *qSerialPort = nullptr;
     QByteArray recvBuffer;
-    quint64 recvBufferConnection = 0; // worker only: whose bytes recvBuffer holds
+    quint64 recvBufferConnection = 0; // worker only: who sent the newest bytes
     QMutex mutex;
     QString openError;                  // under `mutex`
     std::atomic<quint64> connection{0}; // changed under `mutex`

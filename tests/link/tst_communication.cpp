@@ -211,16 +211,16 @@ private slots:
         }
     }
 
-    // Bytes that came before the connection ended, but wait for their pass
-    // (a frame may still be arriving), end with it: they are never decoded
-    // after a close, nor taken as the beginning of the next connection.
-    void bytesOfAnEndedConnectionAreNeverDecoded_data()
+    // Status frames that came before the connection ended, but still waited
+    // for their pass (a frame may still be arriving), are not emitted after
+    // it: the window would show the old connection's values as live.
+    void statusOfAnEndedConnectionIsNeverEmitted_data()
     {
         QTest::addColumn<QString>("ending");
         QTest::newRow("closed") << "close";
         QTest::newRow("another port opened") << "open";
     }
-    void bytesOfAnEndedConnectionAreNeverDecoded()
+    void statusOfAnEndedConnectionIsNeverEmitted()
     {
         QFETCH(QString, ending);
         SerialPort *port = SerialPort::getInstance();
