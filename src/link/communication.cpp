@@ -56,22 +56,17 @@ void Communication::ChildThread::run()
     // race with the operations on the user-interface thread.
     if (facade->serialPort != port)
         facade->serialPort = port;
-    // Stamped on this thread while the decoding pass holds the port, checked
-    // on arrival: a status record decoded before a close (or before the next
-    // open) would show an old connection's values as live.
+    // Each record is stamped on this thread, while the decoding pass holds
+    // the port, with the connection it came from; connected first, so the
+    // stamp is in before the record is queued.
     connect(
         port, &SerialPort::dataReceived, port,
-        [facade, port](const QJsonObject &rxObj) {
-            const quint64 from = port->connectionNumber();
-            QMetaObject::invokeMethod(
-                facade,
-                [facade, port, rxObj, from] {
-                    if (port->connectionNumber() == from)
-                        facade->recvSerialPortJsonData(rxObj);
-                },
-                Qt::QueuedConnection);
+        [facade, port] {
+            std::lock_guard<std::mutex> hold(facade->stampLock);
+            facade->recordStamps.push_back(port->connectionNumber());
         },
         Qt::DirectConnection);
+    connect(port, &SerialPort::dataReceived, facade, &Communication::recvSerialPortJsonData);
     connect(port, &SerialPort::msgReceived, facade, &Communication::recvSerialPortMsg);
     connect(port, &SerialPort::calibTableReceived, facade,
             &Communication::recvSerialPortCalibTable);
@@ -81,9 +76,21 @@ void Communication::ChildThread::run()
     threadEndReached(this);
 }
 
+// Queued signals arrive in the order they were sent, so the oldest stamp is
+// this record's. A record decoded before a close (or before the next open)
+// would show an old connection's values as live.
 void Communication::recvSerialPortJsonData(QJsonObject rxObj)
 {
-    emit dataReceived(rxObj);
+    quint64 from;
+    {
+        std::lock_guard<std::mutex> hold(stampLock);
+        if (recordStamps.empty())
+            return;
+        from = recordStamps.front();
+        recordStamps.pop_front();
+    }
+    if (from == serialPort->connectionNumber())
+        emit dataReceived(rxObj);
 }
 
 void Communication::recvSerialPortMsg(QString msg)

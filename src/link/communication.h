@@ -7,6 +7,9 @@
 #include <QThread>
 #include <QVariantList>
 
+#include <deque>
+#include <mutex>
+
 class SerialPort;
 
 // The user interface's only way to the controller. Operations run on the
@@ -64,4 +67,7 @@ private:
 
     SerialPort *serialPort = nullptr;
     ChildThread childThread;
+    // The connection number of each record on its way to this thread.
+    std::mutex stampLock;
+    std::deque<quint64> recordStamps;
 };

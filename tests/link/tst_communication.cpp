@@ -3,7 +3,6 @@
 #include "link_test_support.h"
 #include "protocol/frame.h"
 
-#include <QScopeGuard>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -78,6 +77,52 @@ public:
 
 private:
     bool dropped;
+};
+
+// Five status frames sent to the link, counted where the worker emits them:
+// `before` until the connection is ended through endConnection, `after` from
+// then on.
+class FiveRecords {
+public:
+    static constexpr int kCount = 5;
+
+    FiveRecords()
+        : counter(QObject::connect(
+              SerialPort::getInstance(), &SerialPort::dataReceived, SerialPort::getInstance(),
+              [this] { ++(ended ? after : before); }, Qt::DirectConnection))
+    {
+    }
+    ~FiveRecords() { QObject::disconnect(counter); }
+    FiveRecords(const FiveRecords &) = delete;
+    FiveRecords &operator=(const FiveRecords &) = delete;
+
+    // Opens `pty`, writes the frames and returns once the worker holds them
+    // all, or has begun to decode them.
+    bool sendOn(Communication *link, const PtyPair &pty)
+    {
+        QByteArray frames;
+        for (int i = 0; i < kCount; ++i)
+            frames += statusFrame(quint16(i));
+        const SerialPort *port = SerialPort::getInstance();
+        return link->open(pty.slavePath()) && pty.write(frames) &&
+               QTest::qWaitFor(
+                   [&] { return port->bufferedByteCount() == frames.size() || before > 0; }, 5000);
+    }
+    // "close", "open" (the other port) or "none".
+    void endConnection(Communication *link, const QString &how, const PtyPair &other)
+    {
+        if (how == "close")
+            link->close();
+        else if (how == "open")
+            QVERIFY(link->open(other.slavePath()));
+        ended = how != "none";
+    }
+
+    std::atomic<int> before{0}, after{0};
+
+private:
+    std::atomic<bool> ended{false};
+    QMetaObject::Connection counter;
 };
 
 } // namespace
@@ -166,46 +211,32 @@ private slots:
     void recordsOfAnEndedConnectionAreDropped()
     {
         QFETCH(QString, ending);
-        SerialPort *port = SerialPort::getInstance();
-        std::atomic<int> decoded{0};
-        const QMetaObject::Connection counter = connect(
-            port, &SerialPort::dataReceived, port, [&decoded] { ++decoded; }, Qt::DirectConnection);
-        const auto stopCounting = qScopeGuard([&counter] { disconnect(counter); });
-        QByteArray frames;
-        for (int i = 0; i < 5; ++i)
-            frames += statusFrame(quint16(i));
-
         // Until the records wait in this thread's queue while it is not
         // running its loop; a loaded machine may deliver some first, so a
         // try in which all came through already is repeated.
         for (int attempt = 1;; ++attempt) {
             PtyPair a, b;
-            QVERIFY(link->open(a.slavePath()));
+            FiveRecords records;
             QSignalSpy delivered(link, &Communication::dataReceived);
-            decoded = 0;
-            QVERIFY(a.write(frames));
-            QVERIFY(QTest::qWaitFor(
-                [&] { return port->bufferedByteCount() == frames.size() || decoded > 0; }, 5000));
+            QVERIFY(records.sendOn(link, a));
             QElapsedTimer waited;
             waited.start();
-            while (decoded < 5 && waited.elapsed() < 5000)
+            while (records.before < FiveRecords::kCount && waited.elapsed() < 5000)
                 QThread::msleep(2); // the worker decodes; this loop stays still
-            QCOMPARE(decoded.load(), 5);
+            QCOMPARE(records.before.load(), FiveRecords::kCount);
 
             const int before = delivered.count();
-            if (ending == "close")
-                link->close();
-            else if (ending == "open")
-                QVERIFY(link->open(b.slavePath()));
+            records.endConnection(link, ending, b);
             QTest::qWait(300);
             link->close();
             if (ending == "none") {
-                QCOMPARE(delivered.count(), 5);
+                QCOMPARE(delivered.count(), FiveRecords::kCount);
                 break;
             }
-            if (before == 5 && attempt < 5)
+            if (before == FiveRecords::kCount && attempt < 5)
                 continue;
-            QVERIFY2(before < 5, "every try delivered before the connection ended");
+            QVERIFY2(before < FiveRecords::kCount,
+                     "every try delivered before the connection ended");
             QCOMPARE(delivered.count(), before);
             break;
         }
@@ -223,42 +254,22 @@ private slots:
     void statusOfAnEndedConnectionIsNeverEmitted()
     {
         QFETCH(QString, ending);
-        SerialPort *port = SerialPort::getInstance();
-        std::atomic<bool> ended{false};
-        std::atomic<int> decodedBefore{0}, decodedAfter{0};
-        const QMetaObject::Connection counter = connect(
-            port, &SerialPort::dataReceived, port,
-            [&] { ++(ended ? decodedAfter : decodedBefore); }, Qt::DirectConnection);
-        const auto stopCounting = qScopeGuard([&counter] { disconnect(counter); });
-        QByteArray frames;
-        for (int i = 0; i < 5; ++i)
-            frames += statusFrame(quint16(i));
-
         // The connection must end inside the quiet time before the pass; a
         // try in which the machine let the pass run first is repeated.
         for (int attempt = 1;; ++attempt) {
             PtyPair a, b;
-            QVERIFY(link->open(a.slavePath()));
+            FiveRecords records;
             QSignalSpy delivered(link, &Communication::dataReceived);
-            ended = false;
-            decodedBefore = decodedAfter = 0;
-            QVERIFY(a.write(frames));
-            QVERIFY(QTest::qWaitFor(
-                [&] { return port->bufferedByteCount() == frames.size() || decodedBefore > 0; },
-                5000));
-            if (ending == "close")
-                link->close();
-            else
-                QVERIFY(link->open(b.slavePath()));
-            ended = true;
+            QVERIFY(records.sendOn(link, a));
+            records.endConnection(link, ending, b);
             QTest::qWait(300);
             link->close();
-            if (decodedBefore > 0 && attempt < 5)
+            if (records.before > 0 && attempt < 5)
                 continue;
-            QVERIFY2(decodedBefore == 0, "every try decoded before the connection ended");
-            QCOMPARE(decodedAfter.load(), 0);
+            QVERIFY2(records.before == 0, "every try decoded before the connection ended");
+            QCOMPARE(records.after.load(), 0);
             QCOMPARE(delivered.count(), 0);
-            QCOMPARE(port->bufferedByteCount(), 0);
+            QCOMPARE(SerialPort::getInstance()->bufferedByteCount(), 0);
             break;
         }
     }
