@@ -38,7 +38,9 @@ import time
 
 source_dir = sys.argv[1]
 sys.path.insert(0, os.path.join(source_dir, "tests", "e2e", "ui"))
+sys.path.insert(0, os.path.join(source_dir, "scripts"))
 import orrindel_ui  # noqa: E402
+from proc_stats import cpu_seconds, load, memory_kib  # noqa: E402
 
 BACKENDS = {"software": "software", "opengl": ""}  # QT_QUICK_BACKEND values
 INT_CTRL = ("激光内控", "LaserInternalControl")
@@ -69,28 +71,6 @@ def parse_args():
         if backend not in BACKENDS:
             parser.error("unknown scene graph %r" % backend)
     return args
-
-
-def load():
-    with open("/proc/loadavg") as f:
-        return f.read().split()[0]
-
-
-def rss_kib(pid):
-    values = {}
-    with open("/proc/%d/status" % pid) as f:
-        for line in f:
-            key, _, rest = line.partition(":")
-            if key in ("VmRSS", "RssAnon", "RssFile", "VmHWM"):
-                values[key] = int(rest.split()[0])
-    return values
-
-
-def cpu_seconds(pid):
-    with open("/proc/%d/stat" % pid) as f:
-        data = f.read()
-    fields = data[data.rfind(")") + 2:].split(" ")
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
 def percentile(values, p):
@@ -276,7 +256,7 @@ def measure_cpu_and_memory(args, desk, backend):
         xvfb = desk._xvfb.pid
         time.sleep(5)
         started = time.monotonic()
-        samples = [(0.0, rss_kib(pid))]
+        samples = [(0.0, memory_kib(pid))]
         print("\n## %s scene graph: live data, two records a second" % backend)
         print("resident after connecting: %.1f MiB (anonymous %.1f MiB)   [load %s]"
               % (samples[0][1]["VmRSS"] / 1024, samples[0][1]["RssAnon"] / 1024, load()))
@@ -296,7 +276,7 @@ def measure_cpu_and_memory(args, desk, backend):
             end = started + args.soak_minutes * 60
             while time.monotonic() < end:
                 time.sleep(min(15, max(0, end - time.monotonic())))
-                samples.append((time.monotonic() - started, rss_kib(pid)))
+                samples.append((time.monotonic() - started, memory_kib(pid)))
             report_memory(samples)
     finally:
         stop_live(ui)

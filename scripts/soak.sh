@@ -57,7 +57,9 @@ import time
 
 source_dir = sys.argv[1]
 sys.path.insert(0, os.path.join(source_dir, "tests", "e2e", "ui"))
+sys.path.insert(0, os.path.join(source_dir, "scripts"))
 import orrindel_ui  # noqa: E402
+from proc_stats import cpu_seconds, load, memory_kib  # noqa: E402
 
 INLET = "进水温度"
 MEMORY_EVERY = 10.0  # seconds between memory samples (for the slope)
@@ -95,31 +97,6 @@ def parse_args():
     if args.interval < 5:
         parser.error("--interval must be at least 5 s")
     return args
-
-
-def load():
-    with open("/proc/loadavg") as f:
-        return f.read().split()[0]
-
-
-def memory_kib(pid):
-    values = {}
-    with open("/proc/%d/status" % pid) as f:
-        for line in f:
-            key, _, rest = line.partition(":")
-            if key in ("VmRSS", "RssAnon", "VmHWM"):
-                values[key] = int(rest.split()[0])
-    return values
-
-
-def cpu_seconds(pid):
-    try:
-        with open("/proc/%d/stat" % pid) as f:
-            data = f.read()
-    except OSError:
-        return None
-    fields = data[data.rfind(")") + 2:].split(" ")
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
 def open_fds(pid):
