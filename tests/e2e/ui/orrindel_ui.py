@@ -350,11 +350,13 @@ class Desktop:
         env = self.env()
         # On a loaded machine the launcher now and then gives up (exit code 0)
         # just after answering. The client has not connected yet, so a new
-        # launcher can still take over: try again, and only then give up.
-        for _ in range(3):
+        # launcher can still take over: try again after a pause (the machine
+        # is busy), and only then give up.
+        for attempt in range(5):
             if self._launch_accessibility_bus(env):
                 break
             _stop_popen(self._launcher)
+            time.sleep(scaled(1.0 + attempt))
         else:
             raise HarnessError("the accessibility bus did not come up or did not stay up; log:\n"
                                + _tail(os.path.join(self.dir, "at-spi.log")))
