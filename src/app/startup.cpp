@@ -206,6 +206,8 @@ void dropOpenGLProbeNotes(QtMsgType type, const QMessageLogContext &context, con
 {
     if (message.startsWith(
             QLatin1String("QXcbIntegration: Cannot create platform OpenGL context")) ||
+        message.startsWith(
+            QLatin1String("This plugin does not support createPlatformOpenGLContext")) ||
         message.startsWith(QLatin1String("failed to acquire GL context to resolve capabilities")))
         return;
     if (previousHandler)
@@ -220,12 +222,17 @@ void dropOpenGLProbeNotes(QtMsgType type, const QMessageLogContext &context, con
 // for shaders that scene graph never runs. With Mesa that loads the driver:
 // some 200 million instructions, a sixth of the start, and tens of megabytes
 // resident. Without an OpenGL integration the probe fails at once and the
-// effects take their defaults. An explicit QT_XCB_GL_INTEGRATION is kept.
+// effects take their defaults. The offscreen platform would open GLX on
+// whatever display DISPLAY names for the same probe. Explicit settings of
+// either variable are kept.
 void withoutOpenGLProbe()
 {
-    if (!softwareSceneGraph() || qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
+    if (!softwareSceneGraph())
         return;
-    qputenv("QT_XCB_GL_INTEGRATION", "none");
+    if (!qEnvironmentVariableIsSet("QT_QPA_OFFSCREEN_NO_GLX"))
+        qputenv("QT_QPA_OFFSCREEN_NO_GLX", "1");
+    if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
+        qputenv("QT_XCB_GL_INTEGRATION", "none");
     previousHandler = qInstallMessageHandler(dropOpenGLProbeNotes);
 }
 
