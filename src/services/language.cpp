@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QProcess>
@@ -13,6 +14,8 @@
 #include <QResource>
 #include <QSettings>
 #include <QTimer>
+
+#include <cerrno>
 
 using namespace language_rules;
 
@@ -60,6 +63,18 @@ int addFontResource(const QString &path)
         return QFontDatabase::addApplicationFontFromData(resource.uncompressedData());
     return QFontDatabase::addApplicationFontFromData(QByteArray::fromRawData(
         reinterpret_cast<const char *>(resource.data()), int(resource.size())));
+}
+
+// Qt 5.15 reports a failed detached start without a reason: the likely
+// ones are read from the program file itself, in the system's words.
+QString startFailureReason(const QString &program)
+{
+    const QFileInfo file(program);
+    if (!file.exists())
+        return qt_error_string(ENOENT);
+    if (!file.isExecutable())
+        return qt_error_string(EACCES);
+    return QCoreApplication::translate("Language", "新程序未能启动");
 }
 
 } // namespace
@@ -113,13 +128,14 @@ QString Language::getTheme()
     return kDark;
 }
 
-void Language::setTheme(QString themeName)
+QString Language::setTheme(QString themeName, QString reopenPort)
 {
     // The wait below runs the event loop, so a second switch can arrive
     // inside it: that would start a second copy to fight over the port.
     if (restartPending)
-        return;
+        return QString();
     restartPending = true;
+    const QVariant previousTheme = QSettings(kSettingsPath, QSettings::IniFormat).value(kThemeKey);
     {
         QSettings settings(kSettingsPath, QSettings::IniFormat);
         settings.setValue(kThemeKey, themeName);
@@ -127,9 +143,28 @@ void Language::setTheme(QString themeName)
         settings.sync();
     }
     processEventsFor(kRestartDelayMs, kEventPassMs);
-    QProcess::startDetached(QCoreApplication::applicationFilePath(),
-                            restartArguments(QCoreApplication::arguments()), QDir::currentPath());
-    QCoreApplication::exit(0);
+    QProcess copy;
+    copy.setProgram(QCoreApplication::applicationFilePath());
+    copy.setArguments(restartArguments(QCoreApplication::arguments(), reopenPort));
+    copy.setWorkingDirectory(QDir::currentPath());
+    // This copy ends only once the new one runs: an operator must never be
+    // left without a program at an emitting laser.
+    if (copy.startDetached()) {
+        QCoreApplication::exit(0);
+        return QString();
+    }
+    QSettings settings(kSettingsPath, QSettings::IniFormat);
+    if (previousTheme.isValid())
+        settings.setValue(kThemeKey, previousTheme);
+    else
+        settings.remove(kThemeKey);
+    restartPending = false;
+    return QStringLiteral("%1: %2").arg(copy.program(), startFailureReason(copy.program()));
+}
+
+QString Language::portToReopen()
+{
+    return language_rules::portToReopen(QCoreApplication::arguments());
 }
 
 void Language::applySavedSettings(QQmlEngine *engine)

@@ -27,7 +27,13 @@ public:
     Q_INVOKABLE void loadEnglish();
     Q_INVOKABLE void setFont(QString themeName);
     Q_INVOKABLE QString getTheme();
-    Q_INVOKABLE void setTheme(QString themeName);
+    // Restarts the program with the theme; a non-empty reopenPort is passed
+    // to the new copy, which opens that port at its start. Answers an empty
+    // text once the new copy runs (this one then ends), or the reason it
+    // could not be started: this copy then runs on with its theme restored.
+    Q_INVOKABLE QString setTheme(QString themeName, QString reopenPort = QString());
+    // The port this copy was started to reopen (by a theme restart), or "".
+    Q_INVOKABLE QString portToReopen();
 
     // Start-up: remembers the engine whose bindings are retranslated, then
     // normalises and stores the settings and applies font and translation.

@@ -27,9 +27,28 @@ QString fontForTheme(const QString &themeName)
     return themeName == kLight ? kLightFont : kDefaultFont;
 }
 
-QStringList restartArguments(const QStringList &applicationArguments)
+QStringList restartArguments(const QStringList &applicationArguments, const QString &reopenPort)
 {
-    return applicationArguments.mid(1);
+    QStringList arguments;
+    for (int i = 1; i < applicationArguments.size(); ++i) {
+        if (applicationArguments[i] == kReopenPortOption)
+            ++i; // and its value
+        else
+            arguments.append(applicationArguments[i]);
+    }
+    if (!reopenPort.isEmpty())
+        arguments << kReopenPortOption << reopenPort;
+    return arguments;
+}
+
+QString portToReopen(const QStringList &applicationArguments)
+{
+    QString port;
+    for (int i = 1; i + 1 < applicationArguments.size(); ++i) {
+        if (applicationArguments[i] == kReopenPortOption)
+            port = applicationArguments[++i];
+    }
+    return port;
 }
 
 } // namespace language_rules

@@ -31,8 +31,19 @@ QString normalizedTheme(const QString &stored);
 QString catalogueForLanguage(const QString &code);
 QString fontForTheme(const QString &themeName);
 
+// The option with which a restarted copy is told to reopen the port the
+// earlier copy had open. Only ever on a restart's command line, never stored:
+// a later start by hand begins disconnected.
+inline const QString kReopenPortOption = QStringLiteral("--reopen-port");
+
 // The arguments for a restarted copy: the program path that arguments()
-// reports first is supplied by the process start itself.
-QStringList restartArguments(const QStringList &applicationArguments);
+// reports first is supplied by the process start itself. An earlier copy's
+// port option is dropped; reopenPort, when not empty, is passed on instead.
+QStringList restartArguments(const QStringList &applicationArguments,
+                             const QString &reopenPort = QString());
+
+// The port named by the last complete port option in the arguments, or an
+// empty text.
+QString portToReopen(const QStringList &applicationArguments);
 
 } // namespace language_rules

@@ -1,4 +1,5 @@
 #include "services/language.h"
+#include "services/language_rules.h"
 #include "services_test_support.h"
 
 #include "resources.h"
@@ -44,6 +45,8 @@ private slots:
     void getThemeWritesOnlyInvalidValues_data();
     void getThemeWritesOnlyInvalidValues();
     void languageSwitchReevaluatesBindingsBeforeReturning();
+    void restartCarriesOnlyThePortBeingReopened_data();
+    void restartCarriesOnlyThePortBeingReopened();
 
 private:
     QString defaultFamily;
@@ -170,6 +173,43 @@ void TestLanguage::languageSwitchReevaluatesBindingsBeforeReturning()
     QCOMPARE(root->property("label").toString(), QStringLiteral("设备连接"));
     QCOMPARE(language->getNowLanguage(), QStringLiteral("cn"));
     QCOMPARE(QCoreApplication::translate("Sidebar", "刷新"), QStringLiteral("刷新"));
+}
+
+// A restarted copy gets the earlier copy's own arguments unchanged, and the
+// port option only for the port open at this restart: never one inherited
+// from an earlier restart, never one that lacks its value.
+void TestLanguage::restartCarriesOnlyThePortBeingReopened_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QStringList>("restart");
+    QTest::addColumn<QString>("reopenedByThisCopy");
+    const QString opt = language_rules::kReopenPortOption;
+    QTest::newRow("no port, no option") << QStringList{"prog", "-x", "two words"} << QString()
+                                        << QStringList{"-x", "two words"} << QString();
+    QTest::newRow("port added") << QStringList{"prog", "-x"} << "/dev/pts/3"
+                                << QStringList{"-x", opt, "/dev/pts/3"} << QString();
+    QTest::newRow("earlier port replaced")
+        << QStringList{"prog", opt, "/dev/pts/3", "-x"} << "/dev/pts/7"
+        << QStringList{"-x", opt, "/dev/pts/7"} << "/dev/pts/3";
+    QTest::newRow("earlier port dropped when closed")
+        << QStringList{"prog", "-x", opt, "COM3"} << QString() << QStringList{"-x"} << "COM3";
+    QTest::newRow("option without its value") << QStringList{"prog", "-x", opt} << QString()
+                                              << QStringList{"-x"} << QString();
+    QTest::newRow("only the program") << QStringList{"prog"} << QString() << QStringList{}
+                                      << QString();
+}
+
+void TestLanguage::restartCarriesOnlyThePortBeingReopened()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, port);
+    QFETCH(QStringList, restart);
+    QFETCH(QString, reopenedByThisCopy);
+    QCOMPARE(language_rules::restartArguments(arguments, port), restart);
+    QCOMPARE(language_rules::portToReopen(arguments), reopenedByThisCopy);
+    // What this copy passes on is what the next copy reads back.
+    QCOMPARE(language_rules::portToReopen(QStringList{"prog"} + restart), port);
 }
 
 QTEST_MAIN(TestLanguage)
