@@ -9,8 +9,12 @@ FocusScope {
     property var msg: qsTr("提示信息")
     property var callback: null
 
-    // The kind of the box as showMsg last set it; hiding resets it.
-    property string titleText: qsTr("提示")
+    // The kind of the box as showMsg last set it; hiding resets it. The
+    // title is a binding on it, so it follows a language switch.
+    property string kind: ""
+    readonly property string titleText: kind === "error" ? qsTr("警告")
+                                        : kind === "confirm" ? qsTr("确认操作")
+                                        : kind === "input" ? qsTr("输入") : qsTr("提示")
     property bool cancelShown: false
     property bool inputShown: false
     property int popEasing: Easing.OutQuad
@@ -21,12 +25,12 @@ FocusScope {
     function showMsg(text, type, cb) {
         if (type === "error") {
             popEasing = Easing.OutElastic
-            titleText = qsTr("警告")
+            kind = type
         } else if (type === "confirm") {
-            titleText = qsTr("确认操作")
+            kind = type
             cancelShown = true
         } else if (type === "input") {
-            titleText = qsTr("输入")
+            kind = type
             cancelShown = true
             inputShown = true
         }
@@ -53,7 +57,7 @@ FocusScope {
 
     function resetKind() {
         popEasing = Easing.OutQuad
-        titleText = qsTr("提示")
+        kind = ""
         cancelShown = false
         inputShown = false
         callback = null

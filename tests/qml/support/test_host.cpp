@@ -1,5 +1,7 @@
 #include "test_host.h"
 
+#include <QQmlEngine>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -82,4 +84,10 @@ bool TestHost::isRestartedCopy() const
     return qEnvironmentVariableIsSet(kParentVariable) &&
            qEnvironmentVariable(kParentVariable) !=
                QString::number(QCoreApplication::applicationPid());
+}
+
+void TestHost::retranslate()
+{
+    if (QQmlEngine *engine = qmlEngine(this))
+        engine->retranslate();
 }

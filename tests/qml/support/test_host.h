@@ -28,4 +28,8 @@ public:
 
     // Set by the runner when it was started by another runner (a restart).
     Q_INVOKABLE bool isRestartedCopy() const;
+
+    // What the program's language switch does to the engine after loading a
+    // catalogue (the runner's engine is not the language service's).
+    Q_INVOKABLE void retranslate();
 };

@@ -1,5 +1,7 @@
 import QtQuick 2.15
 import QtTest 1.2
+import CppSingletonClass 1.0
+import OrrindelTest 1.0
 import "../../../qml"
 
 // The message box: its four kinds, the answer through the callback, the keys
@@ -21,6 +23,10 @@ Item {
         id: box
 
         anchors.fill: parent
+    }
+
+    TestHost {
+        id: host
     }
 
     TestCase {
@@ -114,6 +120,35 @@ Item {
             compare(box.callback, null)
             mouseClick(button("okButton"))
             compare(answers, [])
+        }
+
+        // The title follows a language switch, also for boxes after the
+        // first (hiding must not freeze it in the language of that moment).
+        function test_titleFollowsTheLanguage() {
+            show("first")
+            mouseClick(button("okButton"))
+            switchLanguage("en")
+            try {
+                show("second")
+                compare(box.titleText, "Tips")
+                switchLanguage("cn")
+                compare(box.titleText, "提示")
+                switchLanguage("en")
+                mouseClick(button("okButton"))
+                show("third", "confirm", record)
+                compare(box.titleText, "Confirm")
+                mouseClick(button("cancelButton"))
+            } finally {
+                switchLanguage("cn")
+            }
+        }
+
+        function switchLanguage(code) {
+            if (code === "en")
+                Language.loadEnglish()
+            else
+                Language.loadChinese()
+            host.retranslate()
         }
 
         function test_showWhileShownAddsToTheKind() {
