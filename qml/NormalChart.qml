@@ -212,12 +212,13 @@ Item {
     }
 
     // The export: the header in the current language and the curve names,
-    // then one line per recorded push.
-    function waveText() {
+    // then one line per recorded push. withDate: the first column holds the
+    // local date and time (ISO 8601) instead of the time of day.
+    function waveText(withDate) {
         var names = []
         for (var i = 0; i < d.curves.length; ++i)
             names.push(d.curves[i].name)
-        return recording.exportText(qsTr("时间戳"), names)
+        return recording.exportText(qsTr("时间戳"), names, !!withDate)
     }
 
     // Proposes "wave" in the folder last used (set here, not bound: a binding
@@ -230,9 +231,9 @@ Item {
 
     // Writes the export to the file a save dialog answered with (a URL or a
     // local name); a failure is shown through msgBox. True when written.
-    function saveWaveTo(fileUrl) {
+    function saveWaveTo(fileUrl, withDate) {
         var path = File.urlToLocalPath(String(fileUrl))
-        if (File.saveWave(path, waveText()))
+        if (File.saveWave(path, waveText(withDate)))
             return true
         if (root.msgBox)
             root.msgBox.showMsg(qsTr("保存失败: ") + path, "error")
@@ -636,7 +637,8 @@ Item {
         fileMode: Platform.FileDialog.SaveFile
         folder: Platform.StandardPaths.writableLocation(Platform.StandardPaths.DocumentsLocation)
         defaultSuffix: "csv"
-        nameFilters: [qsTr("波形文件") + " (*.csv)"]
-        onAccepted: root.saveWaveTo(file)
+        // The first keeps the format that files and tools already rely on.
+        nameFilters: [qsTr("波形文件") + " (*.csv)", qsTr("带日期的CSV (ISO 8601)") + " (*.csv)"]
+        onAccepted: root.saveWaveTo(file, selectedNameFilter.index === 1)
     }
 }

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
 
 namespace wave_text {
 
@@ -141,6 +142,28 @@ QString timeText(qint64 timeMs)
     return text;
 }
 
+QString isoTimeText(qint64 timeMs)
+{
+    QString text;
+    IsoTimeFormatter().append(timeMs, text);
+    return text;
+}
+
+void IsoTimeFormatter::append(qint64 timeMs, QString &out)
+{
+    const qint64 thisSecond = floorDiv(timeMs, 1000);
+    if (thisSecond != second) {
+        second = thisSecond;
+        secondText = QDateTime::fromSecsSinceEpoch(thisSecond, Qt::LocalTime)
+                         .toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss."));
+    }
+    out += secondText;
+    const qint64 ms = floorMod(timeMs, 1000);
+    out += QLatin1Char(char('0' + ms / 100));
+    out += QLatin1Char(char('0' + ms / 10 % 10));
+    out += QLatin1Char(char('0' + ms % 10));
+}
+
 TimeTextFormatter::TimeTextFormatter()
     : minute(std::numeric_limits<qint64>::min())
     , timesOfDay(int(kSecondsPerDay))
@@ -251,7 +274,8 @@ void WaveStore::clear()
     first = 0;
 }
 
-QString WaveStore::exportText(const QString &header, const QStringList &names) const
+QString WaveStore::exportText(const QString &header, const QStringList &names,
+                              TimeColumn timeColumn) const
 {
     QString text = header;
     for (const QString &name : names) {
@@ -265,12 +289,21 @@ QString WaveStore::exportText(const QString &header, const QStringList &names) c
     const int stored = qMin(columns, valuesPerEntry());
     // About 30 characters of time text and 12 per value; grows if needed.
     text.reserve(text.size() + entries * (32 + 12 * columns));
-    wave_text::TimeTextFormatter times;
+    // Made only when used: the time-of-day formatter holds a day of texts.
+    std::optional<wave_text::TimeTextFormatter> times;
+    std::optional<wave_text::IsoTimeFormatter> dateTimes;
+    if (timeColumn == TimeColumn::IsoDateTime)
+        dateTimes.emplace();
+    else
+        times.emplace();
     char number[wave_text::kNumberBufferSize];
     for (qsizetype i = 0; i < entries; ++i) {
         const double *r = record(i);
         text += QLatin1Char('\n');
-        times.append(qint64(r[0]), text);
+        if (dateTimes)
+            dateTimes->append(qint64(r[0]), text);
+        else
+            times->append(qint64(r[0]), text);
         for (int c = 0; c < columns; ++c) {
             const double value = c < stored ? r[1 + c] : std::numeric_limits<double>::quiet_NaN();
             text += QLatin1Char(',');
@@ -385,9 +418,12 @@ double WaveRecording::timeMs(int i) const
     return store.timeAt(i);
 }
 
-QString WaveRecording::exportText(const QString &header, const QStringList &curveNames) const
+QString WaveRecording::exportText(const QString &header, const QStringList &curveNames,
+                                  bool withDate) const
 {
-    return store.exportText(header, curveNames);
+    return store.exportText(header, curveNames,
+                            withDate ? WaveStore::TimeColumn::IsoDateTime
+                                     : WaveStore::TimeColumn::TimeOfDay);
 }
 
 QVariantList WaveRecording::values(int i) const

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <deque>
+#include <limits>
 #include <memory>
 
 // The recording behind a real-time chart: one entry per push (a time and one
@@ -26,7 +27,10 @@
 //    format, ".", the milliseconds 0 to 999 without padding;
 //  - the export: the header, then "," and each curve name; then per entry,
 //    oldest first, "\n", the time text and "," and each value as
-//    numberText(). No line break after the last line, no quoting.
+//    numberText(). No line break after the last line, no quoting;
+//  - the export with dates: the same, with isoTimeText() (the local date and
+//    time) in place of the time text, for recordings that span midnight or
+//    several sessions.
 //
 // A JavaScript list of entry objects costs some 600 bytes an entry; here an
 // entry is (1 + values per entry) doubles, kept in blocks that are allocated
@@ -53,6 +57,21 @@ bool clipTime(double timeMs, double *clipped);
 //   new Date(ms).toLocaleTimeString(Qt.locale(), Locale.LongFormat) + "." + ms % 1000
 // gives (milliseconds counted forward from the second, so -1 gives ".999").
 QString timeText(qint64 timeMs);
+
+// The local date and time of a whole number of milliseconds since the epoch,
+// as yyyy-MM-ddTHH:mm:ss.zzz (ISO 8601 without a zone).
+QString isoTimeText(qint64 timeMs);
+
+// isoTimeText for many times in a row: the local date and time is worked out
+// once per second.
+class IsoTimeFormatter {
+public:
+    void append(qint64 timeMs, QString &out);
+
+private:
+    qint64 second = std::numeric_limits<qint64>::min();
+    QString secondText;
+};
 
 // timeText for many times in a row. Converting to local time and formatting
 // through QLocale cost microseconds each; this converts once per minute
@@ -105,9 +124,12 @@ public:
     double timeAt(qsizetype i) const { return record(i)[0]; }
     double valueAt(qsizetype i, int curve) const { return record(i)[1 + curve]; }
 
+    enum class TimeColumn { TimeOfDay, IsoDateTime };
+
     // The export text (see the rules above). names gives the columns: a
     // column beyond the values per entry is written as NaN.
-    QString exportText(const QString &header, const QStringList &names) const;
+    QString exportText(const QString &header, const QStringList &names,
+                       TimeColumn timeColumn = TimeColumn::TimeOfDay) const;
 
     // Bytes held by the entry blocks.
     std::size_t allocatedBytes() const;
@@ -169,7 +191,9 @@ public:
     Q_INVOKABLE void clear();
     Q_INVOKABLE QVariantMap entry(int i) const;
     Q_INVOKABLE double timeMs(int i) const;
-    Q_INVOKABLE QString exportText(const QString &header, const QStringList &curveNames) const;
+    // withDate: the first column holds the local date and time (ISO 8601).
+    Q_INVOKABLE QString exportText(const QString &header, const QStringList &curveNames,
+                                   bool withDate = false) const;
     Q_INVOKABLE QVariantList values(int i) const;
 
     const WaveStore &entries() const { return store; }

@@ -159,11 +159,13 @@ void TestWaveRecording::timeTextInZonesAndLocales()
             std::iota(order.begin(), order.end(), 0);
             std::shuffle(order.begin() + times.size() / 2, order.end(), std::mt19937(seed));
             QStringList single, formatted;
-            QVector<QString> byIndex(times.size());
+            QVector<QString> byIndex(times.size()), isoByIndex(times.size());
             wave_text::TimeTextFormatter formatter;
+            wave_text::IsoTimeFormatter isoFormatter;
             for (int i : order) {
                 single.append(wave_text::timeText(qint64(times[i])));
                 byIndex[i] = formatter.text(qint64(times[i]));
+                isoFormatter.append(qint64(times[i]), isoByIndex[i]);
             }
             QStringList expected;
             const QStringList oracleTexts = oracle->timeTexts(times);
@@ -175,6 +177,9 @@ void TestWaveRecording::timeTextInZonesAndLocales()
             QVERIFY2(difference.isEmpty(), qPrintable(where + difference));
             difference = firstDifference(oracleTexts, formatted, times);
             QVERIFY2(difference.isEmpty(), qPrintable(where + "formatter: " + difference));
+            difference = firstDifference(oracle->isoTimeTexts(times),
+                                         QStringList(isoByIndex.begin(), isoByIndex.end()), times);
+            QVERIFY2(difference.isEmpty(), qPrintable(where + "with date: " + difference));
         }
     }
 }
@@ -393,6 +398,13 @@ void TestWaveRecording::exportHeaderAndColumns()
     QCOMPARE(recording.exportText("Time", {"a"}), QStringLiteral("Time,a\n00:00:00 UTC.0,1.25"));
     QCOMPARE(recording.exportText("Time", {"a", "b", "c"}),
              QStringLiteral("Time,a,b,c\n00:00:00 UTC.0,1.25,-2,NaN"));
+    // With dates: only the first column differs; milliseconds padded, before
+    // the epoch too.
+    recording.append(-1, {3, 4});
+    recording.append(86400000LL * 365 + 7, {5, 6});
+    QCOMPARE(recording.exportText("Time", names, true),
+             QStringLiteral("Time,电流1,电流2\n1970-01-01T00:00:00.000,1.25,-2"
+                            "\n1969-12-31T23:59:59.999,3,4\n1971-01-01T00:00:00.007,5,6"));
     recording.clear();
     QCOMPARE(recording.exportText("Time", names), QStringLiteral("Time,电流1,电流2"));
 }

@@ -36,6 +36,14 @@ QtObject {
     function timeText(date) {
         return date.toLocaleTimeString(Qt.locale(), Locale.LongFormat) + "." + date.getMilliseconds()
     }
+    // The local time as QML's Date hands it to Qt (as toLocaleTimeString
+    // does for the time of day), so both columns agree in every zone.
+    function isoTimeTexts(times) {
+        var out = []
+        for (var i = 0; i < times.length; ++i)
+            out.push(Qt.formatDateTime(new Date(times[i]), "yyyy-MM-dd'T'hh:mm:ss.zzz"))
+        return out
+    }
     function timeTexts(times) {
         var out = []
         for (var i = 0; i < times.length; ++i)
@@ -84,6 +92,11 @@ public:
     QStringList timeTexts(const QVector<double> &times) const
     {
         return call("timeTexts", {toList(times)}).toStringList();
+    }
+    // The local date and time, ISO 8601 with milliseconds.
+    QStringList isoTimeTexts(const QVector<double> &times) const
+    {
+        return call("isoTimeTexts", {toList(times)}).toStringList();
     }
     QString exportText(int cap, const QString &header, const QStringList &names,
                        const QVector<double> &times, const QVector<QVector<double>> &rows) const

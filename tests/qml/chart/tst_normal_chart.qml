@@ -349,20 +349,41 @@ Item {
 
         // The dialog answers with a URL; a blank and Chinese characters in the
         // name reach the file they name, and success stays silent.
-        function test_saveDialogWritesTheChosenFile() {
+        // The dialog's first file type keeps the time of day; the second puts
+        // the local date and time first (what the dialog's choice passes on).
+        function test_saveDialogWritesTheChosenFile_data() {
+            return [
+                { tag: "time of day, through the dialog", filter: 0 },
+                { tag: "with date", filter: 1 }
+            ]
+        }
+
+        function test_saveDialogWritesTheChosenFile(data) {
             var box = createTemporaryObject(msgBoxComponent, root)
             var chart = makeChart({ "msgBox": box })
+            var before = new Date()
             chart.autoPush([4.25, -1])
             var tmp = Platform.StandardPaths.writableLocation(Platform.StandardPaths.TempLocation)
             var url = tmp + "/orrindel chart 波形.csv"
-            chart.saveDialog.file = url
-            chart.saveDialog.accept()
+            if (data.filter === 0) {
+                chart.saveDialog.file = url
+                chart.saveDialog.accept()
+            } else {
+                verify(chart.saveWaveTo(url, true))
+            }
             compare(box.calls.length, 0)
             var written = readFile(url)
-            compare(written, chart.waveText())
-            verify(written.indexOf(",4.25,-1") > 0)
+            compare(written, chart.waveText(data.filter === 1))
+            var row = written.split("\n")[1].split(",")
+            compare(row.slice(1), ["4.25", "-1"])
+            var withDate = /^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}$/.test(row[0])
+            compare(withDate, data.filter === 1, row[0])
+            if (withDate) {
+                var day = Qt.formatDate(before, "yyyy-MM-dd")
+                verify(row[0].indexOf(day) === 0 || before.getHours() === 23, row[0] + " on " + day)
+            }
             compare(chart.saveDialog.title, "保存波形文件")
-            compare(chart.saveDialog.nameFilters, ["波形文件 (*.csv)"])
+            compare(chart.saveDialog.nameFilters, ["波形文件 (*.csv)", "带日期的CSV (ISO 8601) (*.csv)"])
         }
 
         function test_saveDialogProposesWave() {
