@@ -639,6 +639,9 @@ Item {
         defaultSuffix: "csv"
         // The first keeps the format that files and tools already rely on.
         nameFilters: [qsTr("波形文件") + " (*.csv)", qsTr("带日期的CSV (ISO 8601)") + " (*.csv)"]
+        // Set here so that it exists when the dialog opens: only then does
+        // it follow the file type the operator chooses in the dialog.
+        selectedNameFilter.index: 0
         onAccepted: root.saveWaveTo(file, selectedNameFilter.index === 1)
     }
 }

@@ -28,6 +28,9 @@ HEADER = {"cn": "时间戳,光感1,光感2", "en": "Time,Optical1,Optical2"}
 NUMBER = r"-?\d+(\.\d+)?(e[-+]?\d+)?"
 DATA_LINE = re.compile(r"^(?P<time>[^,]*\d\d:\d\d[^,]*\.\d{1,3}),(?P<a>%s),(?P<b>%s)$"
                        % (NUMBER, NUMBER))
+# The second file type: the local date and time first.
+WITH_DATE_TYPE = "ISO 8601"
+ISO_TIME = re.compile(r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}$")
 
 
 class ExportCase(UITestCase):
@@ -55,13 +58,24 @@ class ExportCase(UITestCase):
         focused = [f for f in fields if f.has_state("focused")]
         return (focused or fields)[0]
 
-    def export(self, file_name):
+    def export(self, file_name, with_date=False):
         dialog = self.save_dialog()
         field = self.file_name_field(dialog)
         path = os.path.join(self.folder, file_name)
         self.ui.click(field)
         self.ui.key("ctrl+a")
         self.ui.type_text(path)
+        if with_date:
+            # The file-type list shows the chosen type as its name.
+            types = [c for c in dialog.find_all("combo box", showing=True)
+                     if any(WITH_DATE_TYPE in t for t in c.all_texts())]
+            self.assertTrue(types, "no file type %r in the dialog:\n%s" % (WITH_DATE_TYPE,
+                                                                          dialog.outline()))
+            self.ui.click(types[0])
+            self.ui.key("Down", "Return")
+            orrindel_ui.poll(lambda: WITH_DATE_TYPE in (types[0].name or ""), 10,
+                             message=lambda: "the file type reads %r" % types[0].name)
+            self.ui.click(field)
         self.ui.key("Return")
         orrindel_ui.poll(lambda: not dialog.showing, 10,
                          message="the save dialog is still open after Return")
@@ -104,10 +118,21 @@ class ChartExport(ExportCase):
         text = self.read_export(path)
         data = self.check_data(text, HEADER[self.language], at_least=5)
         self.assertEqual(sorted(os.listdir(self.folder)), ["my wave.csv"])
-        # Still recording: a second export holds more samples.
+        # Still recording: a second export holds more samples; with the
+        # second file type each line starts with the local date and time.
         time.sleep(scaled(1.5))
-        more = self.read_export(self.export("again.csv"))
-        self.assertGreater(len(more.split("\n")) - 1, len(data))
+        more = self.read_export(self.export("again.csv", with_date=True))
+        lines = more.split("\n")
+        self.assertEqual(lines[0], HEADER[self.language])
+        self.assertGreater(len(lines) - 1, len(data))
+        today = time.strftime("%Y-%m-%d")
+        for old_line, new_line in zip(data, lines[1:]):
+            stamp, _, values = new_line.partition(",")
+            self.assertRegex(stamp, ISO_TIME)
+            self.assertTrue(stamp.startswith(today) or time.strftime("%H") == "00", stamp)
+            # The same samples, in the same order, as the first export.
+            self.assertEqual(values, old_line.partition(",")[2])
+            self.assertEqual(stamp[11:19], DATA_LINE.match(old_line).group("time")[:8])
 
     def test_export_right_after_start_holds_only_the_header(self):
         """Nothing recorded yet: the charts' zero pre-fill is never exported."""
