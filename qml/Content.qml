@@ -15,6 +15,10 @@ Item {
     property var devInfo: null
     // The alarm word of the previous record; null until the first record.
     property var prevAlarmState: null
+    // The word (untranslated, see Rules.liveStateText) that marks the status
+    // values as not live; empty while they are.
+    property string liveState: ""
+    readonly property string liveText: root.tr(liveState)
 
     // Appends one time-stamped line to the message list.
     function insertMsg(msg) {
@@ -169,7 +173,30 @@ Item {
         height: Rules.infoCardHeight(root.height, itemFlow.height)
         title: qsTr("设备信息")
         titleIcon: "qrc:/res/icons/card_icon/devInfo.svg"
-        headerInset: 40 // the receive lamp
+        // The receive lamp, and the live-state word while it is shown.
+        headerInset: liveWord.visible ? width - liveWord.x : 40
+
+        // Shown where the eye goes for the lamp: the values below are not
+        // live. As large as the title, so it stays readable in both themes.
+        Text {
+            id: liveWord
+
+            objectName: "liveWord"
+            anchors.right: rxLed.left
+            anchors.rightMargin: 8
+            y: 4
+            height: 32
+            visible: text !== ""
+            text: root.liveText
+            textFormat: Text.PlainText
+            verticalAlignment: Text.AlignVCenter
+            font.pixelSize: 20
+            font.bold: true
+            color: Public.theme.warningColor
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
+            Accessible.description: text
+        }
 
         MyLed {
             id: rxLed
@@ -245,6 +272,8 @@ Item {
                                                             : Public.theme.paramGoodColor
                         alarm: Rules.itemAlarm(index, root.devInfo)
                         alarmColor: Rules.itemAlarmColor(index, root.devInfo)
+                        stale: root.liveText !== ""
+                        Accessible.description: Rules.valueDescription(texts, root.liveText)
                         Component.onCompleted: {
                             if (index === Rules.statusItems.length - 1)
                                 infoArea.lastItem = statusItem

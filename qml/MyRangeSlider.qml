@@ -5,7 +5,9 @@ import "control_rules.js" as Rules
 
 // A two-handle slider. Each handle carries a value tip; when the handles come
 // closer than a tip's width the tips part to either side so that both stay
-// readable, their pointers still leaning towards their own handles.
+// readable, their pointers still leaning towards their own handles. As in
+// MySlider, a value a handle cannot show takes its tip's place, in the
+// warning colour, until the operator moves that handle.
 T.RangeSlider {
     id: control
 
@@ -19,9 +21,20 @@ T.RangeSlider {
     property int animTime: 250
     property bool animEnabled: true
     property real tipWidth: 48
+    // Per handle: the owner's value where the handle cannot show it
+    // (undefined when there is none), and whether the operator has moved the
+    // handle since the owner last cleared the mark.
+    property var firstDeviceValue: undefined
+    property var secondDeviceValue: undefined
+    property bool firstTouched: false
+    property bool secondTouched: false
+    readonly property bool firstDeviceValueShown: firstDeviceValue !== undefined && firstDeviceValue !== null
+                                                  && !firstTouched
+    readonly property bool secondDeviceValueShown: secondDeviceValue !== undefined && secondDeviceValue !== null
+                                                   && !secondTouched
 
-    readonly property string firstTipText: format(firstValue, tipFormat)
-    readonly property string secondTipText: format(secondValue, tipFormat)
+    readonly property string firstTipText: format(firstDeviceValueShown ? firstDeviceValue : firstValue, tipFormat)
+    readonly property string secondTipText: format(secondDeviceValueShown ? secondDeviceValue : secondValue, tipFormat)
     readonly property real tipShift: first.handle && second.handle
                                      ? Rules.tipShift(second.handle.x - first.handle.x, tipWidth) : 0
 
@@ -67,7 +80,8 @@ T.RangeSlider {
 
     Accessible.role: Accessible.Slider
     Accessible.name: title
-    Accessible.description: firstTipText + " ~ " + secondTipText
+    Accessible.description: (firstDeviceValueShown ? qsTr("%1 (设备值)").arg(firstTipText) : firstTipText) + " ~ "
+                            + (secondDeviceValueShown ? qsTr("%1 (设备值)").arg(secondTipText) : secondTipText)
 
     first.onValueChanged: {
         d.sync()
@@ -77,6 +91,8 @@ T.RangeSlider {
         d.sync()
         control.valueChanged(firstValue, secondValue)
     }
+    first.onMoved: firstTouched = true
+    second.onMoved: secondTouched = true
     onValueRoundChanged: d.sync()
 
     Component.onCompleted: {
@@ -200,7 +216,7 @@ T.RangeSlider {
                 font.pixelSize: 14
                 fontSizeMode: Text.Fit
                 minimumPixelSize: 10
-                color: Public.theme.barTipTextColor
+                color: control.firstDeviceValueShown ? Public.theme.warningColor : Public.theme.barTipTextColor
                 Accessible.ignored: true
             }
         }
@@ -263,7 +279,7 @@ T.RangeSlider {
                 font.pixelSize: 14
                 fontSizeMode: Text.Fit
                 minimumPixelSize: 10
-                color: Public.theme.barTipTextColor
+                color: control.secondDeviceValueShown ? Public.theme.warningColor : Public.theme.barTipTextColor
                 Accessible.ignored: true
             }
         }

@@ -4,7 +4,9 @@ import "value_format.js" as ValueFormat
 import "control_rules.js" as Rules
 
 // A slider with a value tip above the handle and the range and title below
-// the groove. One wheel notch moves it one step.
+// the groove. One wheel notch moves it one step. A value the handle cannot
+// show (deviceValue) takes the tip's place, in the warning colour, until the
+// operator moves the handle.
 T.Slider {
     id: control
 
@@ -15,8 +17,16 @@ T.Slider {
     property string rangeFormat: "${v}${u}"
     readonly property int animTime: 250
     property bool animEnabled: true
+    // The owner's value for the handle where the handle cannot show it (out
+    // of range, or shown as an end instead); undefined when there is none.
+    property var deviceValue: undefined
+    // The operator has moved the handle (drag, click, key, wheel) since the
+    // owner last cleared this.
+    property bool touched: false
+    readonly property bool deviceValueShown: deviceValue !== undefined && deviceValue !== null && !touched
 
-    readonly property string tipText: format(Rules.displayValue(value, stepSize), tipFormat)
+    readonly property string tipText: deviceValueShown ? format(deviceValue, tipFormat)
+                                                       : format(Rules.displayValue(value, stepSize), tipFormat)
 
     function format(val, fmtStr) {
         return ValueFormat.formatValue(val, fmtStr, unit)
@@ -40,10 +50,13 @@ T.Slider {
 
     Accessible.role: Accessible.Slider
     Accessible.name: title
-    Accessible.description: tipText
+    Accessible.description: deviceValueShown ? qsTr("%1 (设备值)").arg(tipText) : tipText
 
     onValueChanged: valueInt = Math.round(value)
-    onMoved: valueInt = Math.round(value)
+    onMoved: {
+        valueInt = Math.round(value)
+        touched = true
+    }
     Component.onCompleted: {
         valueInt = Math.round(value)
         d.completed = true
@@ -158,7 +171,7 @@ T.Slider {
                 font.pixelSize: 14
                 fontSizeMode: Text.Fit
                 minimumPixelSize: 10
-                color: Public.theme.barTipTextColor
+                color: control.deviceValueShown ? Public.theme.warningColor : Public.theme.barTipTextColor
                 Accessible.ignored: true
             }
         }

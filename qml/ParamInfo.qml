@@ -14,6 +14,8 @@ Rectangle {
     property bool alarm: false
     property real rowSpacing: 8
     property string unit: ""
+    // Values that are not live: the boxes are dimmed, the title stays.
+    property bool stale: false
 
     readonly property var texts: Rules.boxTexts(values, unit)
     readonly property real boxWidth: Rules.boxWidth(row.width, rowSpacing, texts.length)
@@ -51,6 +53,7 @@ Rectangle {
         width: root.width - 12
         height: 26
         spacing: root.rowSpacing
+        opacity: root.stale ? Public.theme.staleOpacity : 1
 
         Repeater {
             // A count, not the texts: new values then only change the texts

@@ -120,12 +120,21 @@ Item {
 
     // A real change restarts the program with the new theme. A second switch
     // while that restart is under way would start a second copy: ignored.
-    function switchTheme(name) {
+    // The new copy reopens reopenPort when it is given. Answers the reason
+    // when the new copy could not be started: this copy then keeps running
+    // with its theme back as it was.
+    function switchTheme(name, reopenPort) {
         if (themeRestartPending || name === theme.name)
-            return
+            return ""
+        var previous = theme
         themeRestartPending = true
         theme = name === "dark" ? darkTheme : lightTheme
-        Language.setTheme(theme.name)
+        var failure = Language.setTheme(theme.name, reopenPort || "")
+        if (failure) {
+            theme = previous
+            themeRestartPending = false
+        }
+        return failure
     }
 
     function setTimeout(func, ms) {
@@ -192,6 +201,11 @@ Item {
         readonly property color tabBtnUncheckedTextColor: "#283155"
         readonly property color intCtrlCardColor: "#E9EBF4"
         readonly property color intCtrlCardTextColor: "#283155"
+        // What needs the operator's eye: a device value a control cannot show,
+        // the word that marks values as not live.
+        readonly property color warningColor: "#C25E00"
+        // Values that are not live (no record yet, or the device fell silent).
+        readonly property real staleOpacity: 0.4
     }
 
     Item {
@@ -240,6 +254,11 @@ Item {
         readonly property color tabBtnUncheckedTextColor: "#ffffff"
         readonly property color intCtrlCardColor: "#494949"
         readonly property color intCtrlCardTextColor: "#F8F8F8"
+        // What needs the operator's eye: a device value a control cannot show,
+        // the word that marks values as not live.
+        readonly property color warningColor: "#FFB347"
+        // Values that are not live (no record yet, or the device fell silent).
+        readonly property real staleOpacity: 0.4
     }
 
     Component.onCompleted: {

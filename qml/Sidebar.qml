@@ -17,6 +17,11 @@ Item {
     property var devInfoShow: null
     property bool updateInfoFlag: true
     readonly property int nowPower: Rules.nowPower(devInfo)
+    // The port the connection card opened; empty while not connected.
+    readonly property string openPort: serialCard.openPort
+    // The word (translated) that marks the power as not live; empty while
+    // it is.
+    property string liveText: ""
 
     // The alarm form is locked at every start.
     property bool unlocked: false
@@ -39,11 +44,18 @@ Item {
         // stand-ins, not a device record: the capture stays armed for the
         // device's first record.
         property bool completed: false
+        // A device record has arrived in this copy: from then on devInfo
+        // says what the laser does.
+        property bool recordSeen: false
+        // Reopening the port a theme restart handed over: when the attempts
+        // began (ms), 0 while not reopening.
+        property double reopenSince: 0
     }
 
     onDevInfoChanged: {
         if (!d.completed || !devInfo)
             return
+        d.recordSeen = true
         if (Rules.captureWanted(updateInfoFlag, devInfoShow)) {
             updateInfoFlag = false
             devInfoShow = Rules.captureAdvanced(devInfo)
@@ -66,18 +78,22 @@ Item {
         return root.devInfoShow ? root.devInfoShow[name] : undefined
     }
 
-    // Puts the held values into every control of the advanced card.
+    // Puts the held values into every control of the advanced card. Each
+    // value is the device's again until the operator moves its control.
     function showAdvanced() {
         redPowerLevel.value = Rules.sliderValue(field("redPowerLevel"), redPowerLevel.from, redPowerLevel.to)
         pdAlarmThes.value = Rules.sliderValue(field("pdAlarmThes"), pdAlarmThes.from, pdAlarmThes.to)
         pumpThes.value = Rules.sliderValue(field("pumpCurrentAlarmThes"), pumpThes.from, pumpThes.to)
         humiThes.value = Rules.sliderValue(field("humiHigh"), humiThes.from, humiThes.to)
-        inletWaterThes.setValues(
-                    Rules.sliderValue(field("inletWaterTempLow"), inletWaterThes.from, inletWaterThes.to, false),
-                    Rules.sliderValue(field("inletWaterTempHigh"), inletWaterThes.from, inletWaterThes.to, true))
-        outletWaterThes.setValues(
-                    Rules.sliderValue(field("outletWaterTempLow"), outletWaterThes.from, outletWaterThes.to, false),
-                    Rules.sliderValue(field("outletWaterTempHigh"), outletWaterThes.from, outletWaterThes.to, true))
+        var inlet = Rules.windowValues(field("inletWaterTempLow"), field("inletWaterTempHigh"),
+                                       inletWaterThes.from, inletWaterThes.to)
+        inletWaterThes.setValues(inlet[0], inlet[1])
+        var outlet = Rules.windowValues(field("outletWaterTempLow"), field("outletWaterTempHigh"),
+                                        outletWaterThes.from, outletWaterThes.to)
+        outletWaterThes.setValues(outlet[0], outlet[1])
+        redPowerLevel.touched = pdAlarmThes.touched = pumpThes.touched = humiThes.touched = false
+        inletWaterThes.firstTouched = inletWaterThes.secondTouched = false
+        outletWaterThes.firstTouched = outletWaterThes.secondTouched = false
         showQcwDuty()
         showQcwFreq()
         qcwEnable.checked = !!field("qcwEnable")
@@ -124,9 +140,13 @@ Item {
         refreshPorts()
     }
 
+    // Also ends reopening a port handed over by a theme restart: the
+    // operator's own choice wins.
     function stopWatch() {
         watchedPort = ""
         reconnectPending = false
+        reopenTimer.stop()
+        d.reopenSince = 0
     }
 
     // Decides by the link's real state, not by the button's text.
@@ -186,6 +206,60 @@ Item {
         setConnected(watchedPort)
     }
 
+    // A theme restart starts a new copy of the program. The port that is
+    // open goes along (the new copy reopens it), and while the laser emits
+    // the operator is asked first.
+    function switchTheme(name) {
+        if (name === Public.theme.name || Public.themeRestartPending)
+            return
+        if (d.recordSeen && root.devInfo && root.devInfo.laserOutputting)
+            showMsg(qsTr("正在出光,切换主题将重启程序,确定继续吗?"), "confirm", function () { root.restartWithTheme(name) })
+        else
+            restartWithTheme(name)
+    }
+
+    function restartWithTheme(name) {
+        var port = Communication.isOpen() ? serialCard.openPort : ""
+        var failure = Public.switchTheme(name, port)
+        if (failure)
+            showMsg(qsTr("无法重新启动程序") + "\n" + failure, "error")
+    }
+
+    // The earlier copy may still hold the port for a moment while it ends:
+    // the open is tried again for a few seconds before it counts as failed.
+    function reopenTick() {
+        var port = Language.portToReopen()
+        if (Communication.open(port)) {
+            d.reopenSince = 0
+            refreshPorts()
+            var index = portIndex(port)
+            if (index >= 0)
+                devComboBox.currentIndex = index
+            setConnected(port)
+            messageLine(qsTr("已重新连接: %1").arg(port))
+            return
+        }
+        if (d.reopenSince === 0)
+            d.reopenSince = Date.now()
+        if (Date.now() - d.reopenSince < reopenTimer.patienceMs) {
+            reopenTimer.restart()
+            return
+        }
+        d.reopenSince = 0
+        var reason = Communication.lastOpenError()
+        setNotConnected()
+        showMsg(qsTr("连接失败") + "\n" + reason, "error")
+    }
+
+    Timer {
+        id: reopenTimer
+
+        readonly property int patienceMs: 5000
+
+        interval: 200
+        onTriggered: root.reopenTick()
+    }
+
     Connections {
         target: Communication
 
@@ -222,18 +296,24 @@ Item {
             showMsg(qsTr("请连接设备"))
             return
         }
+        // The QCW texts and the switch hold the device's values until edited.
         var a = Rules.advancedParamArgs({
             "qcwDuty": qcwDuty.value,
             "qcwFreq": qcwFreq.value,
             "qcwEnable": qcwEnable.checked,
-            "redPowerLevel": redPowerLevel.value,
-            "pdAlarmThes": pdAlarmThes.value,
-            "humiThes": humiThes.value,
-            "pumpThes": pumpThes.value,
-            "inTempLow": inletWaterThes.first.value,
-            "inTempHigh": inletWaterThes.second.value,
-            "outTempLow": outletWaterThes.first.value,
-            "outTempHigh": outletWaterThes.second.value
+            "redPowerLevel": Rules.valueToSend("redPowerLevel", devInfoShow, redPowerLevel.value,
+                                               redPowerLevel.touched),
+            "pdAlarmThes": Rules.valueToSend("pdAlarmThes", devInfoShow, pdAlarmThes.value, pdAlarmThes.touched),
+            "humiThes": Rules.valueToSend("humiHigh", devInfoShow, humiThes.value, humiThes.touched),
+            "pumpThes": Rules.valueToSend("pumpCurrentAlarmThes", devInfoShow, pumpThes.value, pumpThes.touched),
+            "inTempLow": Rules.valueToSend("inletWaterTempLow", devInfoShow, inletWaterThes.first.value,
+                                           inletWaterThes.firstTouched),
+            "inTempHigh": Rules.valueToSend("inletWaterTempHigh", devInfoShow, inletWaterThes.second.value,
+                                            inletWaterThes.secondTouched),
+            "outTempLow": Rules.valueToSend("outletWaterTempLow", devInfoShow, outletWaterThes.first.value,
+                                            outletWaterThes.firstTouched),
+            "outTempHigh": Rules.valueToSend("outletWaterTempHigh", devInfoShow, outletWaterThes.second.value,
+                                             outletWaterThes.secondTouched)
         })
         if (a === null)
             return
@@ -328,7 +408,9 @@ Item {
                 fontSize: 30
                 fontBold: true
                 color: "#FF9933"
+                opacity: root.liveText === "" ? 1 : Public.theme.staleOpacity
                 Accessible.name: qsTr("功率") + " " + text
+                Accessible.description: root.liveText
             }
         }
     }
@@ -401,7 +483,12 @@ Item {
             onClicked: root.toggleConnection()
         }
 
-        Component.onCompleted: root.refreshPorts()
+        Component.onCompleted: {
+            root.refreshPorts()
+            // Started by a theme restart while connected: that port again.
+            if (Language.portToReopen() !== "")
+                reopenTimer.start()
+        }
     }
 
     // --- Settings card ------------------------------------------------------
@@ -462,14 +549,14 @@ Item {
                     objectName: "lightBtn"
                     width: configCard.width * 0.4
                     text: qsTr("亮色主题")
-                    onClicked: Public.switchTheme("light")
+                    onClicked: root.switchTheme("light")
                 }
 
                 TxtButton {
                     objectName: "darkBtn"
                     width: configCard.width * 0.4
                     text: qsTr("暗色主题")
-                    onClicked: Public.switchTheme("dark")
+                    onClicked: root.switchTheme("dark")
                 }
             }
         }
@@ -638,6 +725,7 @@ Item {
                                     snapMode: Slider.SnapOnRelease
                                     title: qsTr("红光强度")
                                     unit: "mA"
+                                    deviceValue: Rules.unshownSliderValue(root.field("redPowerLevel"), from, to)
                                 }
 
                                 MySlider {
@@ -650,6 +738,7 @@ Item {
                                     stepSize: 1
                                     snapMode: Slider.SnapOnRelease
                                     title: qsTr("光电报警阈值")
+                                    deviceValue: Rules.unshownSliderValue(root.field("pdAlarmThes"), from, to)
                                 }
 
                                 // Tenths of an ampere, shown in amperes.
@@ -666,6 +755,7 @@ Item {
                                     unit: "A"
                                     tipFormat: "${v*0.1f1}${u}"
                                     rangeFormat: "${v*0.1f0}${u}"
+                                    deviceValue: Rules.unshownSliderValue(root.field("pumpCurrentAlarmThes"), from, to)
                                 }
 
                                 MySlider {
@@ -678,6 +768,7 @@ Item {
                                     stepSize: 1
                                     snapMode: Slider.SnapOnRelease
                                     title: qsTr("环境湿度报警阈值") + "(%Rh)"
+                                    deviceValue: Rules.unshownSliderValue(root.field("humiHigh"), from, to)
                                 }
 
                                 MyRangeSlider {
@@ -691,6 +782,12 @@ Item {
                                     snapMode: RangeSlider.SnapOnRelease
                                     title: qsTr("入水温报警值")
                                     unit: "℃"
+                                    firstDeviceValue: Rules.unshownWindowValue(root.field("inletWaterTempLow"),
+                                                                               root.field("inletWaterTempHigh"),
+                                                                               from, to, false)
+                                    secondDeviceValue: Rules.unshownWindowValue(root.field("inletWaterTempLow"),
+                                                                                root.field("inletWaterTempHigh"),
+                                                                                from, to, true)
                                 }
 
                                 MyRangeSlider {
@@ -704,6 +801,12 @@ Item {
                                     snapMode: RangeSlider.SnapOnRelease
                                     title: qsTr("出水温报警值")
                                     unit: "℃"
+                                    firstDeviceValue: Rules.unshownWindowValue(root.field("outletWaterTempLow"),
+                                                                               root.field("outletWaterTempHigh"),
+                                                                               from, to, false)
+                                    secondDeviceValue: Rules.unshownWindowValue(root.field("outletWaterTempLow"),
+                                                                                root.field("outletWaterTempHigh"),
+                                                                                from, to, true)
                                 }
                             }
                         }

@@ -331,6 +331,31 @@ function itemAlarmColor(i, r) {
     return statusItems[i].alarmColor(record(r))
 }
 
+// --- Live state -------------------------------------------------------------------
+
+var OFFLINE_TEXT = QT_TRANSLATE_NOOP("Content", "离线")
+var WAITING_TEXT = QT_TRANSLATE_NOOP("Content", "等待数据")
+
+// The word that marks the shown values as not live, or "" while they are.
+// With the port closed nothing can arrive: the values are old ones or the
+// window's stand-ins. A port just opened has not yet heard the device; what
+// is shown is not from this connection. After that the values are live
+// while the device is online.
+function liveStateText(portOpen, recordSinceOpen, online) {
+    if (!portOpen)
+        return OFFLINE_TEXT
+    if (!recordSinceOpen)
+        return WAITING_TEXT
+    return online ? "" : OFFLINE_TEXT
+}
+
+// What a screen reader hears of a status item: its values, then the word
+// that marks them as not live, if any.
+function valueDescription(texts, word) {
+    var text = texts.join(" ")
+    return word === "" ? text : text + " (" + word + ")"
+}
+
 // --- Internal-control card --------------------------------------------------------
 
 // The on-time that tells the device to emit until told to stop.

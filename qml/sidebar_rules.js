@@ -93,12 +93,59 @@ function captureWanted(updateFlag, shown) {
     return updateFlag || !shown || shown.qcwFreq === undefined || shown.qcwFreq === null
 }
 
-// What a slider shows for a device value: the value, or the slider's end
-// when the value is 0 or missing (the lower end, or the upper end for a
-// range slider's high handle).
+// What a slider shows for a device value: the value kept within the
+// slider's range, or the slider's end when the value is 0 or missing (the
+// lower end, or the upper end for a range slider's high handle).
 function sliderValue(value, from, to, upperHandle) {
     if (!isNumber(value) || value === 0)
         return upperHandle ? to : from
+    return Math.min(Math.max(value, from), to)
+}
+
+// What the two handles of a range slider show for the device's window
+// [low, high]: each as sliderValue(), the low one stopping at the high one
+// since the handles cannot cross.
+function windowValues(low, high, from, to) {
+    var top = sliderValue(high, from, to, true)
+    return [Math.min(sliderValue(low, from, to, false), top), top]
+}
+
+// A device value that a control shows as `shown` instead; undefined when
+// it shows the value as it is, or when the device reported none.
+function unshown(value, shown) {
+    return isNumber(value) && value !== shown ? value : undefined
+}
+
+// The device value a slider cannot show (out of its range, or 0 shown as
+// its end), for its tip to tell; undefined when the slider shows it.
+function unshownSliderValue(value, from, to) {
+    return unshown(value, sliderValue(value, from, to, false))
+}
+
+// The same for one handle of a range slider showing the window [low, high].
+function unshownWindowValue(low, high, from, to, upperHandle) {
+    var i = upperHandle ? 1 : 0
+    return unshown([low, high][i], windowValues(low, high, from, to)[i])
+}
+
+// The largest value the set command carries for each alarm value (under
+// the record's names): the encoder wraps anything above, so that a water
+// limit of 60 would arrive as 9.
+var sendMax = {
+    "redPowerLevel": 100, "pdAlarmThes": 65535, "humiHigh": 100, "pumpCurrentAlarmThes": 65535,
+    "inletWaterTempLow": 50, "inletWaterTempHigh": 50, "outletWaterTempLow": 50, "outletWaterTempHigh": 50
+}
+
+// What Save sends for the alarm value `name` of the form: the control's
+// value once the operator has moved the control since the capture,
+// otherwise exactly what the device reported (`shown` is the capture), even
+// where the control cannot show it: saving the QCW duty must not quietly
+// change a protection threshold. The control's value when the device
+// reported none, or one the command cannot carry.
+function valueToSend(name, shown, controlValue, moved) {
+    var value = shown ? shown[name] : undefined
+    if (moved || !isNumber(value) || value < 0 || !(value <= sendMax[name]))
+        return controlValue
     return value
 }
 
@@ -108,7 +155,7 @@ function inputText(value, fallback) {
 }
 
 // The arguments of setAdvancedParam, in its order, from the form's state:
-// integer parts of the QCW texts and of the slider values, and the switch.
+// integer parts of the QCW texts and of the alarm values, and the switch.
 // Null when a QCW text is not a number: nothing sensible can be sent.
 function advancedParamArgs(form) {
     var duty = parseInteger(form.qcwDuty)

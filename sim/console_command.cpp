@@ -1,5 +1,7 @@
 #include "console_command.h"
 
+#include "device_settings.h"
+
 #include <QStringList>
 
 namespace sim {
@@ -129,6 +131,18 @@ ConsoleCommand parseConsoleLine(const QString &line)
             return invalid(QStringLiteral("usage: hangup [REOPEN_MS]"));
         return c;
     }
+    if (verb == QLatin1String("set")) {
+        const QString usage = QStringLiteral("usage: set NAME VALUE, NAME one of: %1")
+                                  .arg(storedSettingNames());
+        int value = 0;
+        const StoredSetting *setting = args.size() == 2 ? findStoredSetting(args[0]) : nullptr;
+        if (!setting || !toInt(args[1], 0, setting->max, value))
+            return invalid(usage);
+        c.verb = Verb::Set;
+        c.text = args[0];
+        c.value = value;
+        return c;
+    }
     if (verb == QLatin1String("send")) {
         if (args.isEmpty())
             return invalid(QStringLiteral("usage: send TEXT"));
@@ -176,6 +190,9 @@ QString consoleHelp()
         "  mode internal|external control mode, as the front panel would set it\n"
         "  analog PCT             DB25 analogue power demand, % of maxPower (external mode)\n"
         "  gate on|off            DB25 emission enable (external mode)\n"
+        "  set NAME VALUE         store an alarm threshold or QCW value as a service tool\n"
+        "                         would, also one the set command cannot send (NAME as in\n"
+        "                         the status record, e.g. inletWaterTempLow)\n"
         "Line faults:\n"
         "  chunk BYTES [GAP]|off  split frames into BYTES-byte pieces GAP ms apart (default 10)\n"
         "  garbage on|off         noise, bad-CRC, bad-trailer and type>4 frames between frames\n"

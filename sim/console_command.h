@@ -32,6 +32,7 @@ struct ConsoleCommand {
         Hangup,   // gapMs: reopen after
         Period,   // value: ms
         Send,     // text
+        Set,      // text: a stored setting's name, value
         Calib,
         Clear,
         Quit,

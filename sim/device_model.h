@@ -60,6 +60,8 @@ public:
     // external mode.
     void setAnalogInput(int percent) { analogInput_ = qBound(0, percent, 100); }
     void setExternalGate(bool on);
+    // A stored setting written directly (see StoredSetting).
+    void storeSetting(const StoredSetting &setting, int value) { settings_.*setting.field = value; }
 
     bool emitting() const { return emitting_; }
     quint16 alarmState() const { return alarmState_; }

@@ -41,6 +41,19 @@ inline DeviceSettings factorySettings()
     return {};
 }
 
+// A stored alarm threshold or QCW value by its status-record name, as a
+// service tool writes it into the controller: any value its status field
+// carries, also one the program's set command cannot send (a water limit of
+// 5 or 60, an inverted window). Null for an unknown name.
+struct StoredSetting {
+    const char *name;
+    int DeviceSettings::*field;
+    int max; // the largest value of its status field
+};
+const StoredSetting *findStoredSetting(const QString &name);
+// The names, for help texts.
+QString storedSettingNames();
+
 // The calibration table a new controller holds: a gentle rising curve.
 QByteArray factoryCalibTable(int length);
 

@@ -68,6 +68,8 @@ ParseResult parseOptions(const QStringList &arguments, SimOptions &o, QString &t
         {"laser-on-mins", "Emission minutes at start (default 312).", "n"},
         {"mode", "Control mode at start: internal (default) or external.", "mode"},
         {"analog", "DB25 analogue power demand in % (default 50).", "pct"},
+        {"set", "Start with a stored setting NAME=VALUE (the console's set); repeatable.",
+         "name=value"},
         {"gate", "DB25 emission enable on (external mode emits)."},
         {"chiller-open", "Start with the water-chiller interlock open."},
         {"qbh-open", "Start with the QBH interlock open."},
@@ -148,6 +150,8 @@ ParseResult parseOptions(const QStringList &arguments, SimOptions &o, QString &t
     for (const auto &f : flags)
         if (p.isSet(f.first))
             o.startup << QString::fromLatin1(f.second);
+    for (const QString &setting : p.values("set"))
+        o.startup << QStringLiteral("set ") + QString(setting).replace(QLatin1Char('='), QLatin1Char(' '));
     if (p.isSet("chunk"))
         o.startup << QStringLiteral("chunk %1 %2")
                          .arg(p.value("chunk"), p.isSet("chunk-gap") ? p.value("chunk-gap") : "10");

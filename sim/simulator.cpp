@@ -285,6 +285,9 @@ QString Simulator::execute(const QString &line)
     case Verb::Gate:
         model_.setExternalGate(c.flag);
         break;
+    case Verb::Set:
+        model_.storeSetting(*findStoredSetting(c.text), static_cast<int>(*c.value));
+        break;
     case Verb::Chunk:
         writer_.setChunking(static_cast<int>(*c.value), c.gapMs);
         break;

@@ -4,7 +4,7 @@
 <context>
     <name>Content</name>
     <message>
-        <location filename="../qml/Content.qml" line="+170"/>
+        <location filename="../qml/Content.qml" line="+174"/>
         <source>设备信息</source>
         <translation>DeviceInfo</translation>
     </message>
@@ -39,7 +39,7 @@
         <translation>Control State</translation>
     </message>
     <message>
-        <location filename="../qml/Content.qml" line="+162"/>
+        <location filename="../qml/Content.qml" line="+187"/>
         <location filename="../qml/content_rules.js" line="+3"/>
         <source>内控</source>
         <translation>Internal</translation>
@@ -113,8 +113,18 @@
         <translation>QBH State</translation>
     </message>
     <message>
+        <location line="+84"/>
+        <source>离线</source>
+        <translation>Offline</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>等待数据</source>
+        <translation>Waiting for data</translation>
+    </message>
+    <message>
         <location filename="../qml/Content.qml" line="+235"/>
-        <location filename="../qml/content_rules.js" line="+9"/>
+        <location filename="../qml/content_rules.js" line="-76"/>
         <source>进水温度</source>
         <translation>Inlet Water Temp</translation>
     </message>
@@ -195,17 +205,17 @@
         <translation>Error:Parameter range</translation>
     </message>
     <message>
-        <location line="-375"/>
+        <location line="-400"/>
         <source>会话记录不可用: </source>
         <translation>Session journal unavailable: </translation>
     </message>
     <message>
-        <location line="+158"/>
+        <location line="+181"/>
         <source>接收指示</source>
         <translation>Receive indicator</translation>
     </message>
     <message>
-        <location line="+228"/>
+        <location line="+230"/>
         <source>出光</source>
         <translation>ON</translation>
     </message>
@@ -289,7 +299,7 @@
         <translation>Display Current Chart</translation>
     </message>
     <message>
-        <location line="-593"/>
+        <location line="-618"/>
         <source>请连接设备</source>
         <translation>Please connect deviece</translation>
     </message>
@@ -303,6 +313,14 @@
     </message>
 </context>
 <context>
+    <name>Language</name>
+    <message>
+        <location filename="../src/services/language.cpp" line="+77"/>
+        <source>新程序未能启动</source>
+        <translation>the new copy did not start</translation>
+    </message>
+</context>
+<context>
     <name>Model</name>
     <message>
         <location filename="../qml/Model.qml" line="+9"/>
@@ -310,28 +328,27 @@
         <translation>Message</translation>
     </message>
     <message>
-        <location line="+4"/>
-        <location line="+43"/>
+        <location line="+8"/>
         <source>提示</source>
         <translation>Tips</translation>
     </message>
     <message>
-        <location line="-32"/>
+        <location line="-2"/>
         <source>警告</source>
         <translation>Alarm</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+1"/>
         <source>确认操作</source>
         <translation>Confirm</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+1"/>
         <source>输入</source>
         <translation>Input</translation>
     </message>
     <message>
-        <location line="+121"/>
+        <location line="+137"/>
         <source>确定</source>
         <translation>OK</translation>
     </message>
@@ -355,6 +372,23 @@
     </message>
 </context>
 <context>
+    <name>MyRangeSlider</name>
+    <message>
+        <location filename="../qml/MyRangeSlider.qml" line="+83"/>
+        <location line="+1"/>
+        <source>%1 (设备值)</source>
+        <translation>%1 (device value)</translation>
+    </message>
+</context>
+<context>
+    <name>MySlider</name>
+    <message>
+        <location filename="../qml/MySlider.qml" line="+53"/>
+        <source>%1 (设备值)</source>
+        <translation>%1 (device value)</translation>
+    </message>
+</context>
+<context>
     <name>MySwitch</name>
     <message>
         <location filename="../qml/MySwitch.qml" line="+10"/>
@@ -370,7 +404,7 @@
 <context>
     <name>NormalChart</name>
     <message>
-        <location filename="../qml/NormalChart.qml" line="+617"/>
+        <location filename="../qml/NormalChart.qml" line="+618"/>
         <source>保存波形</source>
         <translation>Save wave</translation>
     </message>
@@ -380,12 +414,12 @@
         <translation>Reset chart</translation>
     </message>
     <message>
-        <location line="-481"/>
+        <location line="-482"/>
         <source>时刻</source>
         <translation>Time</translation>
     </message>
     <message>
-        <location line="+93"/>
+        <location line="+94"/>
         <source>保存失败: </source>
         <translation>Save failed: </translation>
     </message>
@@ -395,12 +429,17 @@
         <translation>Save wave to file</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+5"/>
         <source>波形文件</source>
         <translation>WaveFile</translation>
     </message>
     <message>
-        <location line="-419"/>
+        <location line="+0"/>
+        <source>带日期的CSV (ISO 8601)</source>
+        <translation>CSV with date (ISO 8601)</translation>
+    </message>
+    <message>
+        <location line="-420"/>
         <source>时间戳</source>
         <translation>Time</translation>
     </message>
@@ -531,18 +570,18 @@
 <context>
     <name>Sidebar</name>
     <message>
-        <location filename="../qml/Sidebar.qml" line="+351"/>
+        <location filename="../qml/Sidebar.qml" line="+433"/>
         <source>设备连接</source>
         <translation>DeviceConnect</translation>
     </message>
     <message>
-        <location line="+66"/>
+        <location line="+71"/>
         <source>其它设置</source>
         <translation>Other</translation>
     </message>
     <message>
-        <location line="-29"/>
-        <location line="+123"/>
+        <location line="-34"/>
+        <location line="+131"/>
         <source>刷新</source>
         <translation>Refresh</translation>
     </message>
@@ -557,23 +596,34 @@
         <translation>Dark</translation>
     </message>
     <message>
-        <location line="-155"/>
-        <location line="+18"/>
+        <location line="-165"/>
+        <location line="+19"/>
         <source>功率</source>
         <translation>Power</translation>
     </message>
     <message>
-        <location line="-167"/>
+        <location line="-228"/>
         <source>连接已断开: %1</source>
         <translation>Connection lost: %1</translation>
     </message>
     <message>
         <location line="+10"/>
+        <location line="+45"/>
         <source>已重新连接: %1</source>
         <translation>Reconnected: %1</translation>
     </message>
     <message>
-        <location line="+226"/>
+        <location line="-23"/>
+        <source>正在出光,切换主题将重启程序,确定继续吗?</source>
+        <translation>The laser is emitting. Switching the theme restarts the program. Continue?</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>无法重新启动程序</source>
+        <translation>Could not restart the program</translation>
+    </message>
+    <message>
+        <location line="+257"/>
         <source>连接</source>
         <translation>Connect</translation>
     </message>
@@ -583,12 +633,12 @@
         <translation>Disconnect</translation>
     </message>
     <message>
-        <location line="+33"/>
+        <location line="+38"/>
         <source>中/En</source>
         <translation>中/En</translation>
     </message>
     <message>
-        <location line="+13"/>
+        <location line="+16"/>
         <source>软件帮助</source>
         <translation>Help</translation>
     </message>
@@ -623,32 +673,32 @@
         <translation>RedLight</translation>
     </message>
     <message>
-        <location line="+13"/>
+        <location line="+14"/>
         <source>光电报警阈值</source>
         <translation>OpticalAlarm</translation>
     </message>
     <message>
-        <location line="+13"/>
+        <location line="+14"/>
         <source>驱动电流报警阈值</source>
         <translation>DriveCurrent</translation>
     </message>
     <message>
-        <location line="+15"/>
+        <location line="+16"/>
         <source>环境湿度报警阈值</source>
         <translation>AmbientHumi</translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+13"/>
         <source>入水温报警值</source>
         <translation>InletWaterTemp</translation>
     </message>
     <message>
-        <location line="+13"/>
+        <location line="+19"/>
         <source>出水温报警值</source>
         <translation>OutletWaterTemp</translation>
     </message>
     <message>
-        <location line="+44"/>
+        <location line="+53"/>
         <location line="+21"/>
         <source>输入密码解锁</source>
         <translation>Enter Password</translation>
@@ -691,18 +741,19 @@
         <translation>Period</translation>
     </message>
     <message>
-        <location line="-740"/>
+        <location line="-829"/>
+        <location line="+85"/>
         <source>连接失败</source>
         <translation>Connect Failed</translation>
     </message>
     <message>
-        <location line="+66"/>
+        <location line="+35"/>
         <source>密码错误</source>
         <translation>Password error</translation>
     </message>
     <message>
         <location line="+10"/>
-        <location line="+26"/>
+        <location line="+32"/>
         <location line="+11"/>
         <location line="+5"/>
         <source>请连接设备</source>
@@ -725,6 +776,19 @@
         <location filename="../qml/TxtButton.qml" line="+9"/>
         <source>按钮</source>
         <translation>Button</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <location filename="../main.qml" line="+143"/>
+        <source>设备无响应: %1</source>
+        <translation>Device not responding: %1</translation>
+    </message>
+    <message>
+        <location line="+18"/>
+        <source>设备已恢复: %1</source>
+        <translation>Device responding again: %1</translation>
     </message>
 </context>
 </TS>

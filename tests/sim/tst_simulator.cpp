@@ -153,6 +153,12 @@ private slots:
         QCOMPARE(f.size(), 1);
         QCOMPARE(int(f[0].type), 4);
         QCOMPARE(f[0].payload, rig.sim.model().calibTable());
+        // A stored threshold the set command could not send: the status
+        // carries it as it is, and the alarms follow it.
+        rig.sim.execute("set inletWaterTempLow 45");
+        rig.sim.execute("set inletWaterTempHigh 5");
+        QCOMPARE(rig.sim.model().status().inletWaterTempLow, 45);
+        QCOMPARE(rig.sim.model().status().inletWaterTempHigh, 5);
         rig.sim.execute("hangup 10");
         QCOMPARE(rig.line->hangUps, 1);
         QCOMPARE(rig.sim.execute("send x"), QString("no client: not sent"));
@@ -171,7 +177,8 @@ private slots:
             {"  QBH   CLOSE ", C::Qbh, false, {}},   {"chiller open", C::Chiller, true, {}},
             {"humidity 85", C::Humidity, false, 85}, {"humidity auto", C::Humidity, false, {}},
             {"outlet -2", C::Outlet, false, -2},     {"leak 2.5", C::Leak, false, 2.5},
-            {"chunk off", C::Chunk, false, 0},       {"   ", C::Empty, false, {}}};
+            {"chunk off", C::Chunk, false, 0},       {"   ", C::Empty, false, {}},
+            {"set pdAlarmThes 65535", C::Set, false, 65535}};
         for (const auto &c : cases) {
             const ConsoleCommand got = parseConsoleLine(c.line);
             QVERIFY2(got.verb == c.verb && got.flag == c.flag && got.value == c.value, c.line);
@@ -179,7 +186,8 @@ private slots:
         }
         for (const char *bad :
              {"chiller", "chiller ajar", "humidity lots", "analog 101", "period 5", "chunk 0",
-              "hangup soon", "status now", "send", "fly"}) {
+              "hangup soon", "status now", "send", "fly", "set humiHigh", "set humiHigh 256",
+              "set pdAlarmThes 65536", "set intDac 5", "set humiHigh -1"}) {
             const ConsoleCommand got = parseConsoleLine(bad);
             QVERIFY2(got.verb == C::Invalid && !got.error.isEmpty(), bad);
         }
@@ -190,7 +198,7 @@ private slots:
         const QString console = consoleHelp();
         for (const QString &v :
              QString("help status chiller qbh estop humidity inlet outlet pd leak ble mode analog "
-                     "gate chunk garbage silent nopause hangup period send calib clear quit")
+                     "gate set chunk garbage silent nopause hangup period send calib clear quit")
                  .split(' ')) {
             QVERIFY2(console.contains("\n  " + v + ' '), qPrintable(v));
             const ConsoleCommand c = parseConsoleLine(v);
@@ -202,7 +210,7 @@ private slots:
         QCOMPARE(parseOptions({"orrindel-sim", "--help"}, o, text), ParseResult::Help);
         for (const QString &opt :
              QString("period link port log quiet no-console seed max-power id reserved-len "
-                     "fw-version no-qcw calib-len power-on-mins laser-on-mins mode analog gate "
+                     "fw-version no-qcw calib-len power-on-mins laser-on-mins mode analog set gate "
                      "chiller-open qbh-open estop humidity inlet-temp outlet-temp pd-blind leak "
                      "ble-fail chunk chunk-gap garbage silent no-pause at")
                  .split(' '))

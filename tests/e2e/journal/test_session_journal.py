@@ -192,6 +192,9 @@ class ThemeSwitch(JournalCase):
         before = self.export("before.csv")
 
         ui.click(ui.wait_for_button(LIGHT))
+        # The simulated laser emits (DB25 gate on): the switch asks first.
+        box = ui.wait_for("dialog", "确认操作", timeout=10)
+        ui.click(ui.button_in(box, "确定"))
         ui.follow_restart(timeout=60)
         self.assertEqual(ui.program.config().get("theme"), "light")
 
@@ -200,8 +203,8 @@ class ThemeSwitch(JournalCase):
         self.assertIn(kept_line, shown)
         self.assertLess(shown.index(kept_line), [i for i, l in enumerate(shown)
                                                  if l.endswith(RESTARTED)][0])
-        # Not connected yet: the export holds what the earlier copy recorded,
-        # to its last record.
+        # The new copy reconnects by itself: the export holds what the
+        # earlier copy recorded, then what came since.
         after = self.export("after.csv")
         self.assert_continues(before, after)
 

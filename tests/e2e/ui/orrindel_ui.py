@@ -1145,7 +1145,7 @@ class Orrindel:
 
     def __init__(self, language="cn", theme="dark", simulator=True, sim_args=(),
                  extra_ports=(), env=None, keep_workdir=False, sim_link=False,
-                 config_text=None, launcher=None):
+                 config_text=None, launcher=None, binary=None):
         if language not in ("cn", "en"):
             raise ValueError("language must be cn or en")
         if theme not in ("dark", "light"):
@@ -1161,6 +1161,8 @@ class Orrindel:
         # See Program: a settings file of its own, a command to run through.
         self.config_text = config_text
         self.launcher = launcher
+        # Another program file than the build's (e.g. a copy the test damages).
+        self.binary = binary
         self.desktop = None
         self.workdir = None
         self.sim = None
@@ -1191,7 +1193,7 @@ class Orrindel:
             ports += self.extra_ports
             self.program = Program(self.desktop, self.workdir, self.language, self.theme,
                                    ports, env=self.env, config_text=self.config_text,
-                                   launcher=self.launcher).start()
+                                   launcher=self.launcher, binary=self.binary).start()
             self.wait_for_window(window_timeout)
         except BaseException:
             if stop_on_error:

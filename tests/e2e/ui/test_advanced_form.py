@@ -190,5 +190,41 @@ class AdvancedFormWhileEmitting(UITestCase):
             "outTempLow": 15, "outTempHigh": 40}, "the simulator's factory values")
 
 
+class AdvancedFormWithThresholdsTheSlidersCannotShow(UITestCase):
+    """A controller whose stored thresholds lie outside the sliders' ranges
+    (water 10 to 50), at 0, or in an inverted window: Save after an edit of
+    the QCW duty alone must send them back exactly."""
+    language = "cn"
+    stored = {"inletWaterTempLow": 5, "inletWaterTempHigh": 0, "outletWaterTempLow": 45,
+              "outletWaterTempHigh": 20, "humiHigh": 0, "pdAlarmThes": 0}
+    sim_args = tuple(a for name, value in stored.items()
+                     for a in ("--set", "%s=%d" % (name, value)))
+
+    def test_save_sends_untouched_thresholds_unchanged_and_the_tips_show_them(self):
+        ui = self.ui
+        ui.connect_simulator()
+        ui.wait_for_live_values()
+        card = ui.card(ADVANCED)
+        password = ui.wait_in(card, "password text")
+        ui.click(password)
+        ui.type_text(ACCESS_CODE)
+        ui.click(ui.button_in(card, "确定"))
+        # The tips tell the device's values that the handles cannot show.
+        inlet = ui.wait_in(card, "slider", INLET_WINDOW, showing=None)
+        ui.wait_for_description(inlet, "5 (设备值) ~ 0 (设备值)", timeout=10)
+        outlet = ui.wait_in(card, "slider", OUTLET_WINDOW, showing=None)
+        ui.wait_for_description(outlet, "45 (设备值) ~ 20", timeout=10)
+
+        ui.click(ui.wait_in(card, "page tab", QCW_TAB))
+        duty = ui.wait_in(card, "text", "QCW占空比(%):")
+        ui.set_input(duty, "40")
+        ui.click(ui.button_in(card, "保存"))
+        sent = ui.sim.wait_for_command("setAdvancedParam", timeout=10)
+        self.assertEqual(sent["args"], {
+            "qcwDuty": 40, "qcwFreq": 1000, "qcwEnable": False, "redLevel": 50, "pdThes": 0,
+            "humiThes": 0, "pumpThes": 10, "inTempLow": 5, "inTempHigh": 0,
+            "outTempLow": 45, "outTempHigh": 20}, "only the QCW duty may change")
+
+
 if __name__ == "__main__":
     unittest.main()

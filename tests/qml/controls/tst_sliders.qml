@@ -131,6 +131,67 @@ Item {
             compare(s.Accessible.description, "5.5A")
         }
 
+        // A value the handle cannot show takes the tip, in the warning
+        // colour, until the operator moves the handle; the owner setting the
+        // value is no move.
+        function test_device_value_until_moved_data() {
+            return [
+                { tag: "wheel", move: "wheel", value: 99 },
+                { tag: "key", move: "key", value: 99 },
+                { tag: "drag", move: "drag" },
+                { tag: "set by the owner", move: "set", value: 40 }
+            ]
+        }
+
+        function test_device_value_until_moved(data) {
+            var s = slider({ unit: "A", tipFormat: "${v*0.1f1}${u}", value: 100, deviceValue: 150,
+                             animEnabled: false })
+            var label = findChild(s, "tipLabel")
+            compare(label.text, "15.0A")
+            compare(String(label.color), String(Public.theme.warningColor))
+            compare(s.Accessible.description, "15.0A (设备值)")
+            if (data.move === "wheel") {
+                mouseWheel(s, 100, 45, 0, -120)
+            } else if (data.move === "key") {
+                s.forceActiveFocus()
+                keyClick(Qt.Key_Left)
+            } else if (data.move === "drag") {
+                var handle = findChild(s, "handle")
+                var y = handle.y + handle.height / 2
+                mousePress(s, handle.x + handle.width / 2, y)
+                mouseMove(s, s.width / 2, y)
+                mouseRelease(s, s.width / 2, y)
+            } else {
+                s.value = data.value
+            }
+            var moved = data.move !== "set"
+            if (data.value !== undefined)
+                compare(s.value, data.value)
+            compare(s.touched, moved)
+            compare(label.text, moved ? (s.value / 10).toFixed(1) + "A" : "15.0A")
+            compare(String(label.color), String(moved ? Public.theme.barTipTextColor : Public.theme.warningColor))
+            compare(s.Accessible.description, moved ? label.text : "15.0A (设备值)")
+            // Cleared by the owner: the warning is back.
+            s.touched = false
+            compare(label.text, "15.0A")
+        }
+
+        function test_no_device_value_no_warning_data() {
+            return [ { tag: "undefined", deviceValue: undefined }, { tag: "null", deviceValue: null } ]
+        }
+
+        function test_no_device_value_no_warning(data) {
+            var s = slider({ value: 30, deviceValue: data.deviceValue })
+            var r = range({ animEnabled: false, firstDeviceValue: data.deviceValue,
+                            secondDeviceValue: data.deviceValue })
+            r.setValues(20, 40)
+            compare(findChild(s, "tipLabel").text, "30")
+            compare(String(findChild(s, "tipLabel").color), String(Public.theme.barTipTextColor))
+            compare(String(findChild(r, "firstTipLabel").color), String(Public.theme.barTipTextColor))
+            compare(String(findChild(r, "secondTipLabel").color), String(Public.theme.barTipTextColor))
+            compare(r.Accessible.description, "20 ~ 40")
+        }
+
         function test_first_placement_does_not_animate() {
             var s = slider({ value: 80 })
             var handle = findChild(s, "handle")
@@ -237,6 +298,40 @@ Item {
             wheelAt(r, 0.75, 120)
             verify(h2.z > h1.z)
             verify(h1.z > 0)
+        }
+
+        // Each handle keeps its own warning until it is moved itself.
+        function test_range_device_values_until_moved_data() {
+            return [
+                { tag: "first by key", first: true, move: "key", values: [11, 50] },
+                { tag: "second by key", first: false, move: "key", values: [10, 49] },
+                { tag: "first by wheel", first: true, move: "wheel", values: [11, 50] },
+                { tag: "second by wheel", first: false, move: "wheel", values: [10, 49] }
+            ]
+        }
+
+        function test_range_device_values_until_moved(data) {
+            var r = range({ from: 10, to: 50, animEnabled: false, firstDeviceValue: 5, secondDeviceValue: 0 })
+            r.setValues(10, 50)
+            var t1 = findChild(r, "firstTipLabel")
+            var t2 = findChild(r, "secondTipLabel")
+            compare([t1.text, t2.text], ["5", "0"])
+            compare(r.Accessible.description, "5 (设备值) ~ 0 (设备值)")
+            if (data.move === "key") {
+                (data.first ? r.first : r.second).handle.forceActiveFocus()
+                keyClick(data.first ? Qt.Key_Right : Qt.Key_Left)
+            } else {
+                wheelAt(r, data.first ? 0.05 : 0.95, data.first ? 120 : -120)
+            }
+            compare([r.first.value, r.second.value], data.values)
+            compare([r.firstTouched, r.secondTouched], [data.first, !data.first])
+            var moved = data.first ? t1 : t2
+            var kept = data.first ? t2 : t1
+            compare(moved.text, String(data.values[data.first ? 0 : 1]))
+            compare(String(moved.color), String(Public.theme.barTipTextColor))
+            compare(kept.text, data.first ? "0" : "5")
+            compare(String(kept.color), String(Public.theme.warningColor))
+            compare(r.Accessible.description, data.first ? "11 ~ 0 (设备值)" : "5 (设备值) ~ 49")
         }
 
         function test_range_labels_and_accessibility() {

@@ -294,6 +294,58 @@ Item {
             verify(!area.interactive)
         }
 
+        // --- Live state --------------------------------------------------------
+
+        // Values that are not live keep showing, marked: a word in the status
+        // card's title line, clear of the title and the lamp, and every item's
+        // values dimmed (titles not), the word following them for a screen
+        // reader. Marks that are no longer due go.
+        function test_liveStateMarks_data() {
+            return [
+                { tag: "live", states: [""], word: "", laser: "使能开启", pumps: "12.0A 12.1A 0.0A 1.0A" },
+                { tag: "offline", states: ["离线"], word: "离线", laser: "使能开启 (离线)",
+                  pumps: "12.0A 12.1A 0.0A 1.0A (离线)" },
+                { tag: "waiting", states: ["等待数据"], word: "等待数据", laser: "使能开启 (等待数据)",
+                  pumps: "12.0A 12.1A 0.0A 1.0A (等待数据)" },
+                { tag: "waiting, then live", states: ["等待数据", ""], word: "", laser: "使能开启",
+                  pumps: "12.0A 12.1A 0.0A 1.0A" }
+            ]
+        }
+
+        function test_liveStateMarks(data) {
+            feed({ "laserOutputting": 1, "pumpCurrent": [12, 12.06, 0, 1] })
+            for (var i = 0; i < data.states.length; ++i)
+                page.liveState = data.states[i]
+            var card = child("infoCard")
+            var word = child("liveWord")
+            var title = child("cardTitle", card)
+            compare(word.visible, data.word !== "")
+            compare(word.text, data.word)
+            compare(title.width, title.implicitWidth, "the title is whole")
+            if (data.word !== "") {
+                compare(word.Accessible.name, data.word)
+                compare(word.Accessible.description, data.word)
+                compare(String(word.color), String(Public.theme.warningColor))
+                var lamp = child("rxLed")
+                var titleEnd = title.mapToItem(card, title.width, 0).x
+                verify(titleEnd + 8 <= word.x, "clear of the title: " + titleEnd + " / " + word.x)
+                verify(word.x + word.width <= lamp.x, "clear of the lamp")
+                verify(word.y >= 0 && word.y + word.height <= child("infoArea").y, "in the title line")
+            }
+            compare(statusItem("出光状态").Accessible.description, data.laser)
+            compare(statusItem("泵浦电流").Accessible.description, data.pumps)
+            // Dimmed, not recoloured: the laser item keeps its alarm colour.
+            compare(String(statusItem("出光状态").alarmColor), "#ffa500")
+            var dim = data.word === "" ? 1 : Public.theme.staleOpacity
+            var items = []
+            collect(page, function (o) { return o.texts !== undefined && o.stale !== undefined }, items)
+            compare(items.length, 17)
+            for (i = 0; i < items.length; ++i) {
+                compare(child("boxes", items[i]).opacity, dim, items[i].title)
+                compare(child("title", items[i]).opacity, 1, items[i].title)
+            }
+        }
+
         // --- Internal-control capture and inputs -------------------------------
 
         function values() {

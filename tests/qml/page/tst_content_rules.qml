@@ -179,6 +179,26 @@ TestCase {
         compare(366 + 20 + 174 + 20 + Rules.alarmCardHeight(700, 366), 700)
     }
 
+    // Every combination: a closed port is offline whatever the online flag
+    // still says; an open one waits for its own first record, even while the
+    // flag still holds from the connection before.
+    function test_liveState_data() {
+        return [
+            { tag: "closed, never a record", open: false, since: false, online: false, word: "离线" },
+            { tag: "closed just now, still online", open: false, since: true, online: true, word: "离线" },
+            { tag: "closed, online from an earlier port", open: false, since: false, online: true, word: "离线" },
+            { tag: "closed after silence", open: false, since: true, online: false, word: "离线" },
+            { tag: "open, nothing yet", open: true, since: false, online: false, word: "等待数据" },
+            { tag: "reopened within the timeout", open: true, since: false, online: true, word: "等待数据" },
+            { tag: "open and answering", open: true, since: true, online: true, word: "" },
+            { tag: "open, fell silent", open: true, since: true, online: false, word: "离线" }
+        ]
+    }
+
+    function test_liveState(data) {
+        compare(Rules.liveStateText(data.open, data.since, data.online), data.word)
+    }
+
     function test_inputText_data() {
         return [
             { tag: "value", val: 1500, min: 1, text: "1500" },

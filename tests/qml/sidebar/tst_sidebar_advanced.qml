@@ -14,6 +14,8 @@ Item {
     height: 720
 
     property double flagRaisedAt: 0
+    // A test has given the simulator other advanced values than its own.
+    property bool deviceAltered: false
 
     Sidebar {
         id: sidebar
@@ -79,6 +81,124 @@ Item {
             return sim.commands().filter(function (c) { return c.name === name })
         }
 
+        // The simulator's factory values, under setAdvancedParam's names.
+        readonly property var factory: ({
+            "qcwDuty": 50, "qcwFreq": 1000, "qcwEnable": false, "redLevel": 50, "pdThes": 30,
+            "humiThes": 80, "pumpThes": 10, "inTempLow": 15, "inTempHigh": 35,
+            "outTempLow": 15, "outTempHigh": 40
+        })
+
+        // Each handle of the alarm form: its slider (and which handle of a
+        // range slider), its tip, the setAdvancedParam argument and the
+        // record field it stands for.
+        readonly property var handles: [
+            { slider: "redPowerLevel", tip: "tipLabel", arg: "redLevel", field: "redPowerLevel" },
+            { slider: "pdAlarmThes", tip: "tipLabel", arg: "pdThes", field: "pdAlarmThes" },
+            { slider: "humiThes", tip: "tipLabel", arg: "humiThes", field: "humiHigh" },
+            { slider: "pumpThes", tip: "tipLabel", arg: "pumpThes", field: "pumpCurrentAlarmThes" },
+            { slider: "inletWaterThes", node: "first", tip: "firstTipLabel", arg: "inTempLow",
+              field: "inletWaterTempLow" },
+            { slider: "inletWaterThes", node: "second", tip: "secondTipLabel", arg: "inTempHigh",
+              field: "inletWaterTempHigh" },
+            { slider: "outletWaterThes", node: "first", tip: "firstTipLabel", arg: "outTempLow",
+              field: "outletWaterTempLow" },
+            { slider: "outletWaterThes", node: "second", tip: "secondTipLabel", arg: "outTempHigh",
+              field: "outletWaterTempHigh" }
+        ]
+
+        function handleOf(arg) {
+            var found = handles.filter(function (h) { return h.arg === arg })[0]
+            verify(found, arg)
+            return found
+        }
+
+        function settings(changes) {
+            var out = {}
+            for (var key in factory)
+                out[key] = changes[key] !== undefined ? changes[key] : factory[key]
+            return out
+        }
+
+        // The setAdvancedParam arguments that would keep what a record holds.
+        function argsOf(record) {
+            var args = { "qcwDuty": record.qcwDuty, "qcwFreq": record.qcwFreq, "qcwEnable": !!record.qcwEnable }
+            handles.forEach(function (h) { args[h.arg] = record[h.field] })
+            return args
+        }
+
+        function holds(record, values) {
+            if (!record || record.qcwDuty !== values.qcwDuty || record.qcwFreq !== values.qcwFreq)
+                return false
+            return handles.every(function (h) { return record[h.field] === values[h.arg] })
+        }
+
+        function setDevice(v) {
+            Communication.setAdvancedParam(v.qcwDuty, v.qcwFreq, v.qcwEnable, v.redLevel, v.pdThes,
+                                           v.humiThes, v.pumpThes, v.inTempLow, v.inTempHigh,
+                                           v.outTempLow, v.outTempHigh)
+            tryVerify(function () { return holds(sidebar.devInfo, v) }, 3000, "reported")
+        }
+
+        // The simulator keeps what setAdvancedParam carries without a range
+        // check, so it then reports values the form's sliders cannot show.
+        // The form captures them with Refresh.
+        function deviceReports(changes) {
+            var v = settings(changes)
+            scene.deviceAltered = true
+            setDevice(v)
+            click("reloadBtn")
+            tryVerify(function () { return !sidebar.updateInfoFlag }, 3000, "captured")
+            verify(holds(sidebar.devInfoShow, v))
+            return v
+        }
+
+        // The operator moves a handle with the arrow keys, a step a press.
+        function operatorSets(h, value) {
+            var slider = item(h.slider)
+            var node = h.node ? slider[h.node] : slider
+            if (h.node)
+                node.handle.forceActiveFocus()
+            else
+                slider.forceActiveFocus()
+            for (var i = 0; i < 100 && node.value !== value; ++i)
+                keyClick(node.value < value ? Qt.Key_Right : Qt.Key_Left)
+            compare(node.value, value, h.arg)
+        }
+
+        // Each tip in the warning colour with the given text where `warnings`
+        // names its argument, otherwise in the tip colour with its handle's
+        // value.
+        function checkTips(warnings) {
+            handles.forEach(function (h) {
+                var slider = item(h.slider)
+                var label = findChild(slider, h.tip)
+                verify(label, h.tip)
+                if (warnings[h.arg] !== undefined) {
+                    compare(label.text, warnings[h.arg], h.arg)
+                    compare(String(label.color), String(Public.theme.warningColor), h.arg)
+                } else {
+                    var value = h.node ? slider[h.node].value : slider.value
+                    compare(label.text, slider.format(value, slider.tipFormat), h.arg)
+                    compare(String(label.color), String(Public.theme.barTipTextColor), h.arg)
+                }
+            })
+        }
+
+        // Save without emission (no question), and what it sent. The form
+        // takes the device's answer before the next step.
+        function saveAndRead() {
+            var before = sent("setAdvancedParam").length
+            scene.flagRaisedAt = 0
+            click("saveBtn")
+            verify(!box.visible, "no question")
+            tryVerify(function () { return sent("setAdvancedParam").length === before + 1 }, 2000)
+            var command = sent("setAdvancedParam")[before]
+            verify(command.ok)
+            tryVerify(function () { return scene.flagRaisedAt > 0 && !sidebar.updateInfoFlag }, 2000,
+                      "re-captured")
+            return command.args
+        }
+
         function connectSim() {
             sidebar.updateInfoFlag = true
             sim.setExtraPorts([sim.port])
@@ -125,6 +245,10 @@ Item {
 
         function cleanup() {
             box.visible = false
+            if (scene.deviceAltered && Communication.isOpen()) {
+                setDevice(factory)
+                scene.deviceAltered = false
+            }
             if (Communication.isOpen())
                 click("connectBtn")
             if (item("paramRect").visible) {
@@ -314,17 +438,15 @@ Item {
             connectSim()
             setEmitting(true)
             unlock()
+            var moves = { "redLevel": 61, "pdThes": 42, "humiThes": 73, "pumpThes": 24,
+                          "inTempLow": 12, "inTempHigh": 38, "outTempLow": 17, "outTempHigh": 44 }
+            for (var arg in moves)
+                operatorSets(handleOf(arg), moves[arg])
             showPage(1)
             Public.devQcwEnable = true
             item("qcwDuty").value = "55"
             item("qcwFreq").value = "2345"
             item("qcwEnable").checked = true
-            item("redPowerLevel").value = 61
-            item("pdAlarmThes").value = 42
-            item("humiThes").value = 73
-            item("pumpThes").value = 24
-            item("inletWaterThes").setValues(12, 38)
-            item("outletWaterThes").setValues(17, 44)
             var before = sent("setAdvancedParam").length
             click("saveBtn")
             compare(box.titleText, "确认操作")
@@ -355,6 +477,112 @@ Item {
             var args = sent("setAdvancedParam")[before].args
             compare(args.redLevel, sidebar.devInfoShow.redPowerLevel)
             compare(args.inTempHigh, sidebar.devInfoShow.inletWaterTempHigh)
+        }
+
+        // --- Device values the sliders cannot show ---
+
+        function test_saveKeepsTheDeviceValues_data() {
+            return [
+                { tag: "inlet low below the range, high 0", changes: { "inTempLow": 5, "inTempHigh": 0 },
+                  warnings: { "inTempLow": "5", "inTempHigh": "0" } },
+                { tag: "outlet window inverted", changes: { "outTempLow": 45, "outTempHigh": 20 },
+                  warnings: { "outTempLow": "45" } },
+                { tag: "outlet low 0, high below the range", changes: { "outTempLow": 0, "outTempHigh": 8 },
+                  warnings: { "outTempLow": "0", "outTempHigh": "8" } },
+                { tag: "photodiode placeholder", changes: { "pdThes": 500 }, warnings: { "pdThes": "500" } },
+                { tag: "drive current above the range", changes: { "pumpThes": 150 },
+                  warnings: { "pumpThes": "15.0A" } },
+                { tag: "photodiode just above the range", changes: { "pdThes": 101 }, warnings: { "pdThes": "101" } },
+                { tag: "0 at the sliders' lower ends", changes: { "redLevel": 0, "pdThes": 0, "humiThes": 0,
+                                                                  "pumpThes": 0 }, warnings: {} },
+                { tag: "in range, at the ends", changes: { "redLevel": 100, "inTempLow": 10, "inTempHigh": 50,
+                                                           "outTempLow": 30, "outTempHigh": 30 }, warnings: {} }
+            ]
+        }
+
+        // The alarm form stays locked: only the QCW duty is edited.
+        function test_saveKeepsTheDeviceValues(data) {
+            connectSim()
+            setEmitting(false)
+            var expected = deviceReports(data.changes)
+            checkTips(data.warnings)
+            item("qcwDuty").value = "55"
+            expected.qcwDuty = 55
+            compare(saveAndRead(), expected)
+        }
+
+        function test_movingAHandleChangesOnlyItsValue_data() {
+            // From the device below: 0 shown as 0, 500 as 100, 150 as 100,
+            // the inlet window 5..0 as 10..50, the outlet window 45..20 as 20..20.
+            return [
+                { tag: "red level up from 0", arg: "redLevel", to: 1 },
+                { tag: "photodiode threshold down from the placeholder", arg: "pdThes", to: 99 },
+                { tag: "humidity up from 0", arg: "humiThes", to: 1 },
+                { tag: "drive current down", arg: "pumpThes", to: 99 },
+                { tag: "inlet low up", arg: "inTempLow", to: 11 },
+                { tag: "inlet high down", arg: "inTempHigh", to: 49 },
+                { tag: "low of an inverted window down", arg: "outTempLow", to: 19 },
+                { tag: "high of an inverted window up", arg: "outTempHigh", to: 21 }
+            ]
+        }
+
+        function test_movingAHandleChangesOnlyItsValue(data) {
+            connectSim()
+            setEmitting(false)
+            var expected = deviceReports({ "redLevel": 0, "pdThes": 500, "humiThes": 0, "pumpThes": 150,
+                                           "inTempLow": 5, "inTempHigh": 0, "outTempLow": 45, "outTempHigh": 20 })
+            var warnings = { "pdThes": "500", "pumpThes": "15.0A", "inTempLow": "5", "inTempHigh": "0",
+                             "outTempLow": "45" }
+            checkTips(warnings)
+            unlock()
+            operatorSets(handleOf(data.arg), data.to)
+            // Only the moved handle's warning goes; the other handle of a
+            // window keeps its own.
+            delete warnings[data.arg]
+            checkTips(warnings)
+            expected[data.arg] = data.to
+            compare(saveAndRead(), expected)
+        }
+
+        // Values above what the set command carries (it would wrap them) can
+        // only come from another device: such a record is captured here as
+        // if it had arrived. Save sends the nearest value it carries.
+        function test_saveSendsTheNearestValueTheCommandCarries() {
+            connectSim()
+            setEmitting(false)
+            scene.deviceAltered = true
+            var record = JSON.parse(JSON.stringify(sidebar.devInfo))
+            record.redPowerLevel = 101
+            record.humiHigh = 255
+            record.inletWaterTempHigh = 51
+            record.outletWaterTempHigh = 255
+            sidebar.updateInfoFlag = true
+            sidebar.devInfo = record
+            checkTips({ "redLevel": "101", "humiThes": "255", "inTempHigh": "51", "outTempHigh": "255" })
+            var expected = argsOf(record)
+            expected.redLevel = 100
+            expected.humiThes = 100
+            expected.inTempHigh = 50
+            expected.outTempHigh = 50
+            compare(saveAndRead(), expected)
+        }
+
+        // A new capture forgets the moves: the form holds the device's
+        // values again, and so does Save.
+        function test_refreshForgetsTheMoves() {
+            connectSim()
+            setEmitting(false)
+            var device = deviceReports({ "pdThes": 500, "inTempLow": 5, "inTempHigh": 0 })
+            unlock()
+            operatorSets(handleOf("pdThes"), 98)
+            operatorSets(handleOf("inTempLow"), 12)
+            operatorSets(handleOf("inTempHigh"), 47)
+            checkTips({})
+            click("reloadBtn")
+            tryVerify(function () { return !sidebar.updateInfoFlag }, 3000, "captured")
+            checkTips({ "pdThes": "500", "inTempLow": "5", "inTempHigh": "0" })
+            compare(item("inletWaterThes").first.value, 10)
+            compare(saveAndRead(), device)
         }
 
         function test_resetAsksSendsAndRecapturesAfterASecond() {

@@ -3,7 +3,8 @@ import QtTest 1.2
 import "../../../qml/sidebar_rules.js" as Rules
 
 // The sidebar's rules on their own: QCW pulse texts, output power, access
-// code, slider values and the order of the advanced parameters.
+// code, slider values, the device values the sliders cannot show, what Save
+// sends and the order of the advanced parameters.
 TestCase {
     name: "SidebarRules"
 
@@ -94,12 +95,119 @@ TestCase {
             { tag: "high handle at zero shows the upper end", value: 0, upper: true, shown: 50 },
             { tag: "high handle missing shows the upper end", value: undefined, upper: true, shown: 50 },
             { tag: "high handle value", value: 35, upper: true, shown: 35 },
-            { tag: "not a number", value: "35", upper: false, shown: 10 }
+            { tag: "not a number", value: "35", upper: false, shown: 10 },
+            { tag: "below the range shows the lower end", value: 5, upper: false, shown: 10 },
+            { tag: "high handle below the range", value: 9, upper: true, shown: 10 },
+            { tag: "above the range shows the upper end", value: 51, upper: false, shown: 50 },
+            { tag: "the ends themselves", value: 50, upper: false, shown: 50 },
+            { tag: "negative", value: -3, upper: true, shown: 10 }
         ]
     }
 
     function test_sliderValue(data) {
         compare(Rules.sliderValue(data.value, 10, 50, data.upper), data.shown)
+    }
+
+    // A range slider from 10 to 50: where its handles sit for a device window
+    // and which of the two device values they cannot show.
+    function test_window_data() {
+        return [
+            { tag: "inside", low: 15, high: 35, shown: [15, 35], unshown: [undefined, undefined] },
+            { tag: "at the ends", low: 10, high: 50, shown: [10, 50], unshown: [undefined, undefined] },
+            { tag: "closed", low: 30, high: 30, shown: [30, 30], unshown: [undefined, undefined] },
+            { tag: "low below the range", low: 5, high: 35, shown: [10, 35], unshown: [5, undefined] },
+            { tag: "high above the range", low: 15, high: 60, shown: [15, 50], unshown: [undefined, 60] },
+            { tag: "low 0", low: 0, high: 35, shown: [10, 35], unshown: [0, undefined] },
+            { tag: "high 0", low: 15, high: 0, shown: [15, 50], unshown: [undefined, 0] },
+            { tag: "low below, high 0", low: 5, high: 0, shown: [10, 50], unshown: [5, 0] },
+            { tag: "inverted", low: 45, high: 20, shown: [20, 20], unshown: [45, undefined] },
+            { tag: "inverted by one", low: 21, high: 20, shown: [20, 20], unshown: [21, undefined] },
+            { tag: "inverted across the range", low: 60, high: 5, shown: [10, 10], unshown: [60, 5] },
+            { tag: "both out on one side", low: 55, high: 60, shown: [50, 50], unshown: [55, 60] },
+            { tag: "low missing", low: undefined, high: 35, shown: [10, 35], unshown: [undefined, undefined] },
+            { tag: "high missing", low: 15, high: null, shown: [15, 50], unshown: [undefined, undefined] }
+        ]
+    }
+
+    function test_window(data) {
+        compare(Rules.windowValues(data.low, data.high, 10, 50), data.shown)
+        compare(Rules.unshownWindowValue(data.low, data.high, 10, 50, false), data.unshown[0], "low")
+        compare(Rules.unshownWindowValue(data.low, data.high, 10, 50, true), data.unshown[1], "high")
+    }
+
+    // Sliders from 0 to 100 unless told: 0 is such a slider's lower end,
+    // so it shows 0 as it is.
+    function test_unshownSliderValue_data() {
+        return [
+            { tag: "inside", value: 37, unshown: undefined },
+            { tag: "0 at the lower end", value: 0, unshown: undefined },
+            { tag: "0 below a raised range", value: 0, from: 10, to: 50, unshown: 0 },
+            { tag: "the raised lower end", value: 10, from: 10, to: 50, unshown: undefined },
+            { tag: "the upper end", value: 100, unshown: undefined },
+            { tag: "just above", value: 101, unshown: 101 },
+            { tag: "placeholder", value: 500, unshown: 500 },
+            { tag: "negative", value: -1, unshown: -1 },
+            { tag: "missing", value: undefined, unshown: undefined },
+            { tag: "null", value: null, unshown: undefined },
+            { tag: "not a number", value: "500", unshown: undefined }
+        ]
+    }
+
+    function test_unshownSliderValue(data) {
+        var from = data.from !== undefined ? data.from : 0
+        var to = data.to !== undefined ? data.to : 100
+        compare(Rules.unshownSliderValue(data.value, from, to), data.unshown)
+    }
+
+    function test_valueToSend_data() {
+        var shown = { "inletWaterTempLow": 5, "inletWaterTempHigh": 0, "pdAlarmThes": 500,
+                      "outletWaterTempLow": 35, "outletWaterTempHigh": 50, "redPowerLevel": 100,
+                      "humiHigh": 101, "pumpCurrentAlarmThes": 65535 }
+        return [
+            { tag: "untouched: the device's", name: "inletWaterTempLow", shown: shown, control: 10,
+              moved: false, sent: 5 },
+            { tag: "moved: the control's", name: "inletWaterTempLow", shown: shown, control: 11, moved: true,
+              sent: 11 },
+            { tag: "moved back onto the shown value", name: "inletWaterTempLow", shown: shown, control: 10,
+              moved: true, sent: 10 },
+            { tag: "untouched 0 shown as an end", name: "inletWaterTempHigh", shown: shown, control: 50,
+              moved: false, sent: 0 },
+            { tag: "untouched placeholder", name: "pdAlarmThes", shown: shown, control: 100, moved: false,
+              sent: 500 },
+            { tag: "untouched in range", name: "outletWaterTempLow", shown: shown, control: 35, moved: false,
+              sent: 35 },
+            { tag: "largest water limit the command carries", name: "outletWaterTempHigh", shown: shown,
+              control: 50, moved: false, sent: 50 },
+            { tag: "largest level the command carries", name: "redPowerLevel", shown: shown, control: 100,
+              moved: false, sent: 100 },
+            { tag: "largest 16-bit threshold", name: "pumpCurrentAlarmThes", shown: shown, control: 100,
+              moved: false, sent: 65535 },
+            { tag: "a level the command cannot carry", name: "humiHigh", shown: shown, control: 100,
+              moved: false, sent: 100 },
+            { tag: "a water limit the command cannot carry", name: "inletWaterTempHigh",
+              shown: { "inletWaterTempHigh": 51 }, control: 50, moved: false, sent: 50 },
+            { tag: "negative", name: "inletWaterTempLow", shown: { "inletWaterTempLow": -1 }, control: 10,
+              moved: false, sent: 10 },
+            { tag: "device value missing", name: "humiHigh", shown: { "pdAlarmThes": 30 }, control: 80,
+              moved: false, sent: 80 },
+            { tag: "device value null", name: "humiHigh", shown: { "humiHigh": null }, control: 80,
+              moved: false, sent: 80 },
+            { tag: "device value not a number", name: "humiHigh", shown: { "humiHigh": "7" }, control: 80,
+              moved: false, sent: 80 },
+            { tag: "no capture", name: "humiHigh", shown: null, control: 80, moved: false, sent: 80 },
+            { tag: "moved, no capture", name: "humiHigh", shown: null, control: 12, moved: true, sent: 12 }
+        ]
+    }
+
+    function test_valueToSend(data) {
+        compare(Rules.valueToSend(data.name, data.shown, data.control, data.moved), data.sent)
+    }
+
+    // Every alarm field has its limit: a missing one would send the
+    // control's value in place of every device value.
+    function test_sendMaxCoversTheAlarmFields() {
+        var alarmFields = Rules.advancedFields.filter(function (f) { return f.indexOf("qcw") !== 0 })
+        compare(Object.keys(Rules.sendMax).sort(), alarmFields.sort())
     }
 
     function test_inputText() {
