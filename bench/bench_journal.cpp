@@ -15,6 +15,7 @@
 #include "resources.h"
 #include "services/message_log.h"
 #include "services/session_journal.h"
+#include "services/session_journal_database.h"
 #include "services/session_journal_writer.h"
 #include "services/wave_recording.h"
 #include "singletons.h"
@@ -96,14 +97,13 @@ qint64 journalBytes(const QString &dir)
 {
     qint64 total = 0;
     for (const char *suffix : {"", "-wal", "-shm"})
-        total +=
-            QFileInfo(QDir(dir).filePath(SessionJournalWriter::databaseFileName() + suffix)).size();
+        total += QFileInfo(QDir(dir).filePath(SessionJournalDatabase::fileName() + suffix)).size();
     return total;
 }
 
 qint64 databaseBytes(const QString &dir)
 {
-    return QFileInfo(QDir(dir).filePath(SessionJournalWriter::databaseFileName())).size();
+    return QFileInfo(QDir(dir).filePath(SessionJournalDatabase::fileName())).size();
 }
 
 // Phase 1: four recordings and a message list as the page has them, fed

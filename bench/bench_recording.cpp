@@ -4,7 +4,7 @@
 // JavaScript from a list of entry objects.
 
 #include "services/file.h"
-#include "services/wave_recording.h"
+#include "services/wave_store.h"
 
 #include <benchmark/benchmark.h>
 

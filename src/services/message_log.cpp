@@ -3,10 +3,10 @@
 #include "session_journal.h"
 
 #include <QDateTime>
-#include <QPointer>
 
 MessageLog::MessageLog(QObject *parent)
     : QAbstractListModel(parent)
+    , hookup(this, [this] { emit loadingChanged(); })
 {
 }
 
@@ -29,13 +29,10 @@ QHash<int, QByteArray> MessageLog::roleNames() const
 
 void MessageLog::setJournalKey(const QString &journalKey)
 {
-    if (journalKey == key)
+    if (!hookup.setKey(journalKey))
         return;
-    key = journalKey;
-    journalSession = 0;
-    setLoadRequest(0);
     emit journalKeyChanged();
-    if (complete)
+    if (hookup.isComplete())
         attachJournal();
 }
 
@@ -53,8 +50,8 @@ void MessageLog::append(const QString &line)
     beginInsertRows(QModelIndex(), row, row);
     lines.append(line);
     endInsertRows();
-    if (journalSession)
-        SessionJournal::getInstance()->appendLine(journalSession, key,
+    if (hookup.session())
+        SessionJournal::getInstance()->appendLine(hookup.session(), hookup.key(),
                                                   QDateTime::currentMSecsSinceEpoch(), line);
     emit countChanged();
 }
@@ -62,9 +59,9 @@ void MessageLog::append(const QString &line)
 void MessageLog::clear()
 {
     // Earlier lines still on their way from the journal were cleared too.
-    setLoadRequest(0);
-    if (journalSession)
-        SessionJournal::getInstance()->clearLines(journalSession, key);
+    hookup.cancelLoad();
+    if (hookup.session())
+        SessionJournal::getInstance()->clearLines(hookup.session(), hookup.key());
     if (lines.isEmpty())
         return;
     beginResetModel();
@@ -87,43 +84,36 @@ QString MessageLog::lineAt(int i) const
 
 void MessageLog::classBegin()
 {
-    complete = false;
+    hookup.classBegin();
 }
 
 void MessageLog::componentComplete()
 {
-    complete = true;
+    hookup.componentComplete();
     attachJournal();
 }
 
 void MessageLog::attachJournal()
 {
-    if (key.isEmpty())
-        return;
-    SessionJournal *journal = SessionJournal::forObject(this);
-    const quint64 session = journal->session();
-    const quint64 request = ++requests;
-    QPointer<MessageLog> self(this);
-    if (!journal->loadLines(session, key, QDateTime::currentMSecsSinceEpoch(), resume, this,
-                            [self, request](const QStringList &earlier) {
-                                if (self)
-                                    self->takeLines(request, earlier);
-                            }))
-        return;
-    journalSession = session;
-    // Lines appended before the key was set follow the earlier ones, in the
-    // journal as here.
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    for (const QString &line : qAsConst(lines))
-        journal->appendLine(session, key, now, line);
-    setLoadRequest(request);
+    hookup.attach<const QStringList &>(
+        [this](SessionJournal &journal, quint64 session,
+               const SessionJournal::LinesCallback &done) {
+            return journal.loadLines(session, hookup.key(), QDateTime::currentMSecsSinceEpoch(),
+                                     resume, this, done);
+        },
+        [this](const QStringList &earlier) { takeLines(earlier); },
+        [this] {
+            // Lines appended before the key was set follow the earlier ones,
+            // in the journal as here.
+            const qint64 now = QDateTime::currentMSecsSinceEpoch();
+            for (const QString &line : qAsConst(lines))
+                SessionJournal::getInstance()->appendLine(hookup.session(), hookup.key(), now,
+                                                          line);
+        });
 }
 
-void MessageLog::takeLines(quint64 request, const QStringList &earlier)
+void MessageLog::takeLines(const QStringList &earlier)
 {
-    if (request != loadRequest)
-        return;
-    setLoadRequest(0);
     if (!earlier.isEmpty()) {
         beginInsertRows(QModelIndex(), 0, int(earlier.size()) - 1);
         lines = earlier + lines;
@@ -131,12 +121,4 @@ void MessageLog::takeLines(quint64 request, const QStringList &earlier)
         emit countChanged();
     }
     emit loaded();
-}
-
-void MessageLog::setLoadRequest(quint64 request)
-{
-    if (request == loadRequest)
-        return;
-    loadRequest = request;
-    emit loadingChanged();
 }

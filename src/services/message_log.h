@@ -1,5 +1,7 @@
 #pragma once
 
+#include "journal_hookup.h"
+
 #include <QAbstractListModel>
 #include <QQmlParserStatus>
 #include <QString>
@@ -38,11 +40,11 @@ public:
     QHash<int, QByteArray> roleNames() const override;
 
     int count() const { return int(lines.size()); }
-    QString journalKey() const { return key; }
+    QString journalKey() const { return hookup.key(); }
     void setJournalKey(const QString &journalKey);
     QString resumeLine() const { return resume; }
     void setResumeLine(const QString &line);
-    bool isLoading() const { return loadRequest != 0; }
+    bool isLoading() const { return hookup.isLoading(); }
 
     Q_INVOKABLE void append(const QString &line);
     Q_INVOKABLE void clear();
@@ -62,14 +64,9 @@ signals:
 
 private:
     void attachJournal();
-    void takeLines(quint64 request, const QStringList &earlier);
-    void setLoadRequest(quint64 request);
+    void takeLines(const QStringList &earlier);
 
     QStringList lines;
-    QString key;
     QString resume;
-    bool complete = true;       // false while QML sets the initial properties
-    quint64 journalSession = 0; // 0: not journalling
-    quint64 loadRequest = 0;
-    quint64 requests = 0;
+    JournalHookup hookup;
 };

@@ -2,7 +2,7 @@
 
 #include "common/single_instance.h"
 #include "session_journal_writer.h"
-#include "wave_recording.h"
+#include "wave_store.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -22,6 +22,18 @@ constexpr int kCloseTimeoutMs = 10000;
 // Far above what the retention rules let the file reach (some 50 MB): a
 // safety net, reported like a full disk.
 constexpr qint64 kDefaultSizeLimit = qint64(1) << 30;
+
+// A request for the writer about the stream of key.
+JournalOp journalOp(JournalOp::Kind kind, const QString &key, qint64 timeMs = 0,
+                    qint64 capacity = 0)
+{
+    JournalOp op;
+    op.kind = kind;
+    op.key = key;
+    op.timeMs = timeMs;
+    op.capacity = capacity;
+    return op;
+}
 
 void closeAtExit()
 {
@@ -172,34 +184,21 @@ void SessionJournal::appendSample(quint64 session, const QString &key, qint64 ti
 {
     if (!accepts(session))
         return;
-    JournalOp op;
-    op.kind = JournalOp::Sample;
-    op.key = key;
-    op.timeMs = timeMs;
-    op.capacity = capacity;
+    JournalOp op = journalOp(JournalOp::Sample, key, timeMs, capacity);
     op.values.append(values, qMax(0, count));
     writer->post(std::move(op));
 }
 
 void SessionJournal::resetWave(quint64 session, const QString &key)
 {
-    if (!accepts(session))
-        return;
-    JournalOp op;
-    op.kind = JournalOp::ResetWave;
-    op.key = key;
-    writer->post(std::move(op));
+    if (accepts(session))
+        writer->post(journalOp(JournalOp::ResetWave, key));
 }
 
 void SessionJournal::trimWave(quint64 session, const QString &key, qint64 capacity)
 {
-    if (!accepts(session))
-        return;
-    JournalOp op;
-    op.kind = JournalOp::TrimWave;
-    op.key = key;
-    op.capacity = capacity;
-    writer->post(std::move(op));
+    if (accepts(session))
+        writer->post(journalOp(JournalOp::TrimWave, key, 0, capacity));
 }
 
 void SessionJournal::appendLine(quint64 session, const QString &key, qint64 timeMs,
@@ -207,22 +206,15 @@ void SessionJournal::appendLine(quint64 session, const QString &key, qint64 time
 {
     if (!accepts(session))
         return;
-    JournalOp op;
-    op.kind = JournalOp::Line;
-    op.key = key;
-    op.timeMs = timeMs;
+    JournalOp op = journalOp(JournalOp::Line, key, timeMs);
     op.text = line;
     writer->post(std::move(op));
 }
 
 void SessionJournal::clearLines(quint64 session, const QString &key)
 {
-    if (!accepts(session))
-        return;
-    JournalOp op;
-    op.kind = JournalOp::ClearLines;
-    op.key = key;
-    writer->post(std::move(op));
+    if (accepts(session))
+        writer->post(journalOp(JournalOp::ClearLines, key));
 }
 
 bool SessionJournal::loadWave(quint64 session, const QString &key, int width, qint64 capacity,
@@ -230,14 +222,9 @@ bool SessionJournal::loadWave(quint64 session, const QString &key, int width, qi
 {
     if (!accepts(session))
         return false;
-    JournalOp op;
-    op.kind = JournalOp::LoadWave;
-    op.key = key;
+    JournalOp op = journalOp(JournalOp::LoadWave, key, 0, capacity);
     op.width = width;
-    op.capacity = capacity;
-    op.request = ++nextRequest;
-    pending[op.request] = Pending{context, std::move(done), {}};
-    writer->post(std::move(op));
+    postLoad(std::move(op), Pending{context, std::move(done), {}});
     return true;
 }
 
@@ -246,15 +233,17 @@ bool SessionJournal::loadLines(quint64 session, const QString &key, qint64 timeM
 {
     if (!accepts(session))
         return false;
-    JournalOp op;
-    op.kind = JournalOp::LoadLines;
-    op.key = key;
-    op.timeMs = timeMs;
+    JournalOp op = journalOp(JournalOp::LoadLines, key, timeMs);
     op.text = resumeLine;
-    op.request = ++nextRequest;
-    pending[op.request] = Pending{context, {}, std::move(done)};
-    writer->post(std::move(op));
+    postLoad(std::move(op), Pending{context, {}, std::move(done)});
     return true;
+}
+
+void SessionJournal::postLoad(JournalOp &&op, Pending &&waiting)
+{
+    op.request = ++nextRequest;
+    pending[op.request] = std::move(waiting);
+    writer->post(std::move(op));
 }
 
 void SessionJournal::deliver()

@@ -12,6 +12,7 @@
 
 class SessionJournalWriter;
 class WaveStore;
+struct JournalOp;
 struct JournalResult;
 
 // The session journal: the charts' recordings and the message list, kept on
@@ -118,6 +119,8 @@ private:
         LinesCallback lines;
     };
 
+    // Queues a load; its answer goes to waiting.
+    void postLoad(JournalOp &&op, Pending &&waiting);
     void deliver();
     void deliverAll();
     void abandonPending();

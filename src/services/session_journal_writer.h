@@ -1,53 +1,16 @@
 #pragma once
 
+#include "session_journal_database.h"
+#include "session_journal_ops.h"
+
 #include <QMutex>
 #include <QString>
-#include <QStringList>
 #include <QThread>
-#include <QVarLengthArray>
 #include <QWaitCondition>
 
 #include <atomic>
 #include <deque>
-#include <memory>
 #include <vector>
-
-class QSemaphore;
-class WaveStore;
-
-// One request to the journal's writer thread. The user-interface thread fills
-// it in and queues it; everything that touches the disk happens on the
-// writer thread, in the order the requests were queued.
-struct JournalOp {
-    enum Kind : quint8 {
-        Sample,     // key, timeMs, values, capacity
-        ResetWave,  // key
-        TrimWave,   // key, capacity
-        LoadWave,   // key, width, capacity, request
-        Line,       // key, timeMs, text
-        ClearLines, // key
-        LoadLines,  // key, timeMs, text (the resume line), request
-        Barrier     // done: released once everything before is written
-    };
-
-    Kind kind = Barrier;
-    QString key;
-    qint64 timeMs = 0;
-    qint64 capacity = 0;
-    int width = 0;
-    QVarLengthArray<double, 4> values;
-    QString text;
-    quint64 request = 0;
-    std::shared_ptr<QSemaphore> done;
-};
-
-// The answer to a LoadWave or LoadLines request. Empty when the journal has
-// nothing for the key or has failed.
-struct JournalResult {
-    quint64 request = 0;
-    std::unique_ptr<WaveStore> wave;
-    QStringList lines;
-};
 
 // The writer thread: it owns the database connection and the lock file, and
 // works through the queue. Successive requests queued within a few
@@ -58,14 +21,7 @@ struct JournalResult {
 class SessionJournalWriter : public QThread {
     Q_OBJECT
 public:
-    struct Options {
-        QString directory;
-        qint64 sizeLimit = 0; // bytes the database file may take; 0: no limit
-        int lockWaitMs = 10000;
-    };
-
-    static QString databaseFileName() { return QStringLiteral("session-journal.sqlite"); }
-    static QString lockFileName() { return QStringLiteral("session-journal.lock"); }
+    using Options = SessionJournalDatabase::Options;
 
     explicit SessionJournalWriter(const Options &options);
     ~SessionJournalWriter() override;
@@ -89,10 +45,8 @@ protected:
     void run() override;
 
 private:
-    class Database;
-
-    void process(Database &db, std::deque<JournalOp> &batch);
-    void fail(Database &db, const QString &reason);
+    void process(SessionJournalDatabase &db, std::deque<JournalOp> &batch);
+    void fail(SessionJournalDatabase &db, const QString &reason);
     void answer(JournalResult &&result);
 
     const Options options;

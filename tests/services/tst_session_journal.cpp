@@ -3,6 +3,7 @@
 
 #include "services/message_log.h"
 #include "services/session_journal.h"
+#include "services/session_journal_database.h"
 #include "services/session_journal_writer.h"
 #include "services/wave_recording.h"
 
@@ -183,7 +184,7 @@ void TestSessionJournal::onlyTheProgramsOwnDocumentsOpenTheDefaultJournal()
     std::unique_ptr<QObject> log(fromFile.create());
     QVERIFY2(log, qPrintable(fromFile.errorString()));
     QVERIFY(!journal->isActive());
-    QVERIFY(!QFile::exists(dir->filePath(SessionJournalWriter::databaseFileName())));
+    QVERIFY(!QFile::exists(dir->filePath(SessionJournalDatabase::fileName())));
     log.reset();
 
     // The program's own, compiled in.
@@ -195,7 +196,7 @@ void TestSessionJournal::onlyTheProgramsOwnDocumentsOpenTheDefaultJournal()
     QVERIFY(journal->isActive());
     QCOMPARE(journal->directory(), dir->path());
     QTRY_VERIFY(!log->property("loading").toBool());
-    QVERIFY(QFile::exists(dir->filePath(SessionJournalWriter::databaseFileName())));
+    QVERIFY(QFile::exists(dir->filePath(SessionJournalDatabase::fileName())));
 }
 
 void TestSessionJournal::resetAndClearSurviveARestart()
@@ -314,7 +315,7 @@ void TestSessionJournal::pushesDuringTheLoadFollowTheHistory()
 void TestSessionJournal::chartKeepsItsCapacityAndTheFileStopsGrowing()
 {
     const int cap = 1000;
-    const QString file = QDir(dir->path()).filePath(SessionJournalWriter::databaseFileName());
+    const QString file = QDir(dir->path()).filePath(SessionJournalDatabase::fileName());
     auto chart = recording("cap", 1, cap);
     QTRY_VERIFY(!chart->isLoading());
     auto samplesInFile = [&] {
@@ -404,7 +405,7 @@ void TestSessionJournal::unusableJournalIsReportedOnce()
         chart->append(double(kBase), row({1, 2, 3, 4}));
     }
     journal->close();
-    const QString file = QDir(dir->path()).filePath(SessionJournalWriter::databaseFileName());
+    const QString file = QDir(dir->path()).filePath(SessionJournalDatabase::fileName());
     const QByteArray garbage = QByteArray("not a journal but a shopping list\n").repeated(300);
     QString readOnly;
     if (kind == "garbage") {
@@ -462,7 +463,7 @@ void TestSessionJournal::secondCopyWaitsForTheLockThenGivesUp()
     options.directory = dir->path();
     SessionJournalWriter first(options);
     first.start();
-    QTRY_VERIFY(QFile::exists(QDir(dir->path()).filePath(SessionJournalWriter::lockFileName())));
+    QTRY_VERIFY(QFile::exists(QDir(dir->path()).filePath(SessionJournalDatabase::lockFileName())));
 
     options.lockWaitMs = 300;
     SessionJournalWriter impatient(options);

@@ -1,4 +1,6 @@
 #include "services/wave_recording.h"
+#include "services/wave_store.h"
+#include "services/wave_text.h"
 #include "singletons.h"
 #include "wave_test_support.h"
 
