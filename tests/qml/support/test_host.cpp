@@ -2,11 +2,17 @@
 
 #include <QQmlEngine>
 
+#include <QImage>
+#include <QQuickWindow>
+#include <QRect>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QTextStream>
+
+#include <algorithm>
 
 namespace {
 const char kParentVariable[] = "ORRINDEL_QMLTEST_PARENT";
@@ -90,4 +96,45 @@ void TestHost::retranslate()
 {
     if (QQmlEngine *engine = qmlEngine(this))
         engine->retranslate();
+}
+
+int TestHost::differingPixels(const QString &actualPath, const QString &expectedPath,
+                              const QVariantList &masks, const QString &diffPath) const
+{
+    const QImage actual = QImage(actualPath).convertToFormat(QImage::Format_ARGB32);
+    const QImage expected = QImage(expectedPath).convertToFormat(QImage::Format_ARGB32);
+    if (actual.isNull() || expected.isNull() || actual.size() != expected.size())
+        return -1;
+    QVector<QRect> left;
+    for (const QVariant &mask : masks) {
+        const QVariantMap m = mask.toMap();
+        left.append(QRect(m.value("x").toInt(), m.value("y").toInt(), m.value("width").toInt(),
+                          m.value("height").toInt()));
+    }
+    QImage diff = actual;
+    int count = 0;
+    for (int y = 0; y < actual.height(); ++y) {
+        for (int x = 0; x < actual.width(); ++x) {
+            const bool masked = std::any_of(left.begin(), left.end(),
+                                            [&](const QRect &r) { return r.contains(x, y); });
+            if (!masked && actual.pixel(x, y) != expected.pixel(x, y)) {
+                ++count;
+                diff.setPixel(x, y, qRgb(255, 0, 0));
+            }
+        }
+    }
+    if (count > 0 && !diffPath.isEmpty())
+        diff.save(diffPath);
+    return count;
+}
+
+QString TestHost::sourceDir() const
+{
+    return QStringLiteral(ORRINDEL_QML_TESTS_DIR);
+}
+
+bool TestHost::saveWindow(QObject *window, const QString &path) const
+{
+    auto *quickWindow = qobject_cast<QQuickWindow *>(window);
+    return quickWindow && quickWindow->grabWindow().save(path);
 }

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
 
 // What a QML suite needs of its process and working folder: the settings
 // file the program reads at start, environment variables handed to a
@@ -32,4 +33,15 @@ public:
     // What the program's language switch does to the engine after loading a
     // catalogue (the runner's engine is not the language service's).
     Q_INVOKABLE void retranslate();
+
+    // Pixels that differ between two pictures of the same size, leaving out
+    // the rectangles in masks ({x, y, width, height} in pixels); -1 when a
+    // picture cannot be read or the sizes differ. With diffPath, a picture
+    // of the differences (red) is written there when there are any.
+    Q_INVOKABLE int differingPixels(const QString &actualPath, const QString &expectedPath,
+                                    const QVariantList &masks, const QString &diffPath = {}) const;
+    // The window's picture as it is drawn now, written to path.
+    Q_INVOKABLE bool saveWindow(QObject *window, const QString &path) const;
+    // The folder of this source file's suites (for pictures kept beside them).
+    Q_INVOKABLE QString sourceDir() const;
 };
