@@ -1,13 +1,13 @@
 import QtQuick 2.15
-import QtCharts 2.15
-import Qt.labs.platform 1.1 as Platform
 import CppSingletonClass 1.0
 import OrrindelRecording 1.0
+import "chart_rules.js" as Rules
 
 // A card with a live chart of one to four curves over a moving time axis.
 // The screen keeps the last pointsNum samples of each curve; the recording
 // keeps up to recordMaxPoints pushes for export as comma-separated text. A
-// cursor snaps to the sample nearest the mouse and a tooltip lists its values.
+// cursor snaps to the sample nearest the mouse and a tooltip lists its values
+// (ChartCursor); the save button exports the recording (ChartSaveDialog).
 Item {
     id: root
 
@@ -31,19 +31,18 @@ Item {
 
     // For the page and the tests.
     readonly property alias chartView: chartView
-    readonly property alias dateAxis: dateAxis
-    readonly property alias valueAxis: valueAxis
-    readonly property alias toolTip: toolTip
+    readonly property alias dateAxis: chartView.dateAxis
+    readonly property alias valueAxis: chartView.valueAxis
+    readonly property alias toolTip: cursor.toolTip
     readonly property alias saveDialog: saveDialog
     readonly property var curves: d.curves
     readonly property bool initialized: d.initialized
-    readonly property int hoverIndex: d.hoverIndex
-    readonly property var hoverDate: d.hoverDate
+    readonly property int hoverIndex: cursor.hoverIndex
+    readonly property var hoverDate: cursor.hoverDate
 
     // The time rounded to the nearest multiple of 500 ms, plus offset seconds.
     function getDateRound(time, offset) {
-        var ms = Math.round(new Date(time).getTime() / 500) * 500
-        return new Date(ms + (offset === undefined ? 0 : offset) * 1000)
+        return Rules.getDateRound(time, offset)
     }
 
     // One sample per curve, in seriesList order. A hidden chart (the page
@@ -68,14 +67,7 @@ Item {
             d.hold(time, vals)
         }
         recording.append(time, vals ? vals : [])
-        if (d.hovering && mouseArea.containsMouse) {
-            // A new index rebuilds the tooltip by itself; the same index now
-            // holds other samples.
-            var index = d.hoverIndex
-            updateMousePoint(mouseArea.mouseX, mouseArea.mouseY)
-            if (d.hoverIndex === index)
-                updateToolTip()
-        }
+        cursor.followPush()
     }
 
     // Empties the curves and the recording; the curves restart as zeros.
@@ -89,15 +81,14 @@ Item {
         valueAxis.max = 1
         recording.clear()
         d.prefill(getDateRound(new Date()))
-        if (d.hovering && mouseArea.containsMouse)
-            updateMousePoint(mouseArea.mouseX, mouseArea.mouseY)
+        cursor.snapAgain()
     }
 
     // Appends (time, y) to a curve and widens the value axis to 1.2 × y; the
     // axis never narrows except by clean(). (A push does the same for every
     // curve at once and moves the time axis with them: autoPush.)
     function appendData(curve, time, y) {
-        if (d.isSample(y)) {
+        if (Rules.isSample(y)) {
             QmlPublic.xySeriesAppend(curve, time, y)
             d.widen(y)
         } else {
@@ -105,139 +96,54 @@ Item {
         }
     }
 
-    // The index of the point nearest to target between start and end, for
-    // points in increasing x order; xAt(i) gives point i's x. The middle
-    // point is weighed against its next point first, and a tie there goes to
-    // the earlier one; a middle point as near as its previous one is kept.
+    // The cursor's and the tooltip's rules, for the tests (see chart_rules.js).
     function nearestIndex(xAt, target, start, end) {
-        if (end <= start)
-            return start
-        var mid = start + Math.floor((end - start) / 2)
-        var dMid = Math.abs(xAt(mid) - target)
-        var dNext = Math.abs(xAt(mid + 1) - target)
-        if (mid === start)
-            return dMid <= dNext ? mid : mid + 1
-        if (dMid <= dNext && dMid <= Math.abs(xAt(mid - 1) - target))
-            return mid
-        if (dMid >= dNext)
-            return nearestIndex(xAt, target, mid, end)
-        return nearestIndex(xAt, target, start, mid)
+        return Rules.nearestIndex(xAt, target, start, end)
     }
 
-    // The tooltip's offset from the mouse along one axis: to the far side
-    // near either edge of span, otherwise unchanged.
     function tipOffset(mouse, tipSize, span, lastOffset) {
-        if (mouse < tipSize + 4)
-            return 4
-        if (mouse > span - (tipSize + 4))
-            return -(tipSize + 4)
-        return lastOffset
+        return Rules.tipOffset(mouse, tipSize, span, lastOffset)
     }
 
-    // The time of a sample as the export writes it: local time in the long
-    // format, ".", the milliseconds unpadded.
     function timeText(date) {
-        return date.toLocaleTimeString(Qt.locale(), Locale.LongFormat) + "." + date.getMilliseconds()
+        return Rules.timeText(date)
     }
 
-    // The tooltip's lines, each ended by a line break.
     function toolTipText(date, names, values, unit) {
-        var text = qsTr("时刻") + ": " + timeText(date) + "\n"
-        for (var i = 0; i < names.length; ++i)
-            text += names[i] + ": " + Number(values[i]).toFixed(1) + unit + "\n"
-        return text
+        return cursor.toolTipText(date, names, values, unit)
     }
 
-    // The tooltip's size for its text and number of curves.
     function toolTipSize(text, curveCount) {
-        var longest = 0
-        var lines = text.split("\n")
-        for (var i = 0; i < lines.length; ++i)
-            longest = Math.max(longest, lines[i].length)
-        return Qt.size(longest * 14 / 2 + 20, (curveCount + 1) * 20 + 12)
+        return Rules.toolTipSize(text, curveCount)
     }
 
     // Moves the cursor to the sample nearest the mouse.
     function updateMousePoint(mouseX, mouseY) {
-        if (!d.initialized || d.curves.length === 0)
-            return
-        d.hovering = true
-        d.tipOffsetX = tipOffset(mouseX, toolTip.width, chartView.width, d.tipOffsetX)
-        d.tipOffsetY = tipOffset(mouseY, toolTip.height, chartView.height, d.tipOffsetY)
-        toolTip.x = mouseX + d.tipOffsetX
-        toolTip.y = mouseY + d.tipOffsetY
-        toolTip.visible = true
-
-        var first = d.curves[0]
-        var target = chartView.mapToValue(Qt.point(mouseX, mouseY), first).x
-        var index = nearestIndex(function (i) {
-            return QmlPublic.xySeriesAt(first, i).x
-        }, target, 0, first.count - 1)
-        var ys = []
-        var x = 0
-        for (var i = 0; i < d.curves.length; ++i) {
-            var at = chartView.mapToPosition(QmlPublic.xySeriesAt(d.curves[i], index), d.curves[i])
-            ys.push(at.y)
-            x = at.x
-        }
-        d.cursorX = x
-        d.cursorYs = ys
-        d.hoverDate = new Date(QmlPublic.xySeriesAt(first, index).x)
-        d.hoverIndex = index
-        cursorLayer.requestPaint()
+        cursor.updateMousePoint(mouseX, mouseY)
     }
 
     function updateToolTip() {
-        if (d.curves.length === 0 || !d.hoverDate)
-            return
-        var names = []
-        var values = []
-        for (var i = 0; i < d.curves.length; ++i) {
-            names.push(d.curves[i].name)
-            values.push(QmlPublic.xySeriesAt(d.curves[i], d.hoverIndex).y)
-        }
-        var text = toolTipText(d.hoverDate, names, values, root.unit)
-        var size = toolTipSize(text, d.curves.length)
-        toolTipLabel.text = text
-        toolTip.width = size.width
-        toolTip.height = size.height
+        cursor.updateToolTip()
     }
 
     function leaveChart() {
-        d.hovering = false
-        d.hoverIndex = 0
-        d.cursorYs = []
-        cursorLayer.requestPaint()
-        toolTip.visible = false
+        cursor.leave()
     }
 
-    // The export: the header in the current language and the curve names,
-    // then one line per recorded push. withDate: the first column holds the
+    // The export (see ChartSaveDialog). withDate: the first column holds the
     // local date and time (ISO 8601) instead of the time of day.
     function waveText(withDate) {
-        var names = []
-        for (var i = 0; i < d.curves.length; ++i)
-            names.push(d.curves[i].name)
-        return recording.exportText(qsTr("时间戳"), names, !!withDate)
+        return saveDialog.waveText(withDate)
     }
 
-    // Proposes "wave" in the folder last used (set here, not bound: a binding
-    // would put it back whenever the user changes folders in the dialog).
     function openSaveDialog() {
-        saveDialog.open()
-        // Once open: some dialogs drop a selection made before they show.
-        saveDialog.currentFile = saveDialog.folder + "/wave"
+        saveDialog.openProposingWave()
     }
 
     // Writes the export to the file a save dialog answered with (a URL or a
     // local name); a failure is shown through msgBox. True when written.
     function saveWaveTo(fileUrl, withDate) {
-        var path = File.urlToLocalPath(String(fileUrl))
-        if (File.saveWave(path, waveText(withDate)))
-            return true
-        if (root.msgBox)
-            root.msgBox.showMsg(qsTr("保存失败: ") + path, "error")
-        return false
+        return saveDialog.saveWaveTo(fileUrl, withDate)
     }
 
     width: 400
@@ -264,14 +170,6 @@ Item {
 
         property bool initialized: false
         property var curves: []
-        property string themeName: ""
-        property bool hovering: false
-        property int hoverIndex: 0
-        property var hoverDate: null
-        property real cursorX: 0
-        property var cursorYs: []
-        property real tipOffsetX: 4
-        property real tipOffsetY: 4
         // The value axis' range, also while the chart is hidden.
         property real valueMin: 0
         property real valueMax: 1
@@ -281,18 +179,13 @@ Item {
         // { time, ys } with the value each curve shows.
         property var held: []
 
-        // A series drops a point whose y is not a finite number, which would
-        // leave the curves of different lengths (the cursor reads all of them
-        // at one index): such a sample holds the curve's last value on screen.
-        // The recording keeps it as NaN.
-        function isSample(y) {
-            return typeof y === "number" && isFinite(y)
-        }
-
         // The value a curve shows for sample y, as appendData: y, which
-        // widens the value axis, or the curve's last value.
+        // widens the value axis, or the curve's last value. (A series drops a
+        // point whose y is not a finite number, which would leave the curves
+        // of different lengths, and the cursor reads all of them at one
+        // index. The recording keeps such a sample as NaN.)
         function shownValue(curve, y) {
-            if (!isSample(y))
+            if (!Rules.isSample(y))
                 return lastValue(curve)
             widen(y)
             return y
@@ -304,19 +197,14 @@ Item {
 
         // Only numbers widen the value axis: one NaN would leave it NaN.
         function widen(y) {
-            if (!isSample(y))
+            var range = Rules.widenedRange(valueMin, valueMax, y)
+            if (range.min === valueMin && range.max === valueMax)
                 return
-            var min = Math.min(valueMin, 1.2 * y)
-            var max = Math.max(valueMax, 1.2 * y)
-            if (min === 0 && max === 0)
-                max = 1
-            if (min === valueMin && max === valueMax)
-                return
-            valueMin = min
-            valueMax = max
+            valueMin = range.min
+            valueMax = range.max
             if (root.visible) {
-                valueAxis.min = min
-                valueAxis.max = max
+                valueAxis.min = range.min
+                valueAxis.max = range.max
             }
         }
 
@@ -333,7 +221,7 @@ Item {
             var ys = []
             for (var i = 0; i < curves.length; ++i) {
                 var y = vals ? vals[i] : undefined
-                if (isSample(y)) {
+                if (Rules.isSample(y)) {
                     ys.push(y)
                     widen(y)
                 } else {
@@ -370,9 +258,6 @@ Item {
             valueAxis.max = valueMax
         }
 
-        // The tooltip follows the hovered sample; hoverIndex is set last.
-        onHoverIndexChanged: root.updateToolTip()
-
         // Time axis from rounded - pointsNum s to rounded; every curve holds
         // pointsNum zeros 1 s apart up to 1 s before rounded.
         function prefill(rounded) {
@@ -380,9 +265,7 @@ Item {
             ChartAxes.setTimeRange(dateAxis, end - root.pointsNum * 1000, end)
             // One change per curve: point by point the chart would compute
             // each curve pointsNum times (a good part of the start-up).
-            var zeros = []
-            for (var n = root.pointsNum; n >= 1; --n)
-                zeros.push(Qt.point(end - n * 1000, 0))
+            var zeros = Rules.zeroPoints(end, root.pointsNum)
             for (var i = 0; i < curves.length; ++i)
                 QmlPublic.xySeriesReplace(curves[i], zeros)
         }
@@ -397,87 +280,34 @@ Item {
             // A hidden chart waits until it is shown: the page hides two of
             // its four, and a start should not pay for charts not in sight.
             restorePending = !root.visible
-            if (restorePending) {
-                held = []
-                return
-            }
-            var shown = Math.min(root.pointsNum, recording.count)
-            var first = recording.count - shown
-            var start = recording.timeMs(first)
-            var points = []
-            var last = []
-            for (var i = 0; i < curves.length; ++i) {
-                points.push([])
-                last.push(0)
-            }
             held = []
-            valueMin = 0
-            valueMax = 1
-            for (var n = root.pointsNum - shown; n >= 1; --n) {
-                for (i = 0; i < curves.length; ++i)
-                    points[i].push(Qt.point(start - n * 1000, 0))
-            }
-            for (var k = first; k < recording.count; ++k) {
-                var time = recording.timeMs(k)
-                var vals = recording.values(k)
-                for (i = 0; i < curves.length; ++i) {
-                    if (isSample(vals[i])) {
-                        last[i] = vals[i]
-                        widen(vals[i])
-                    }
-                    points[i].push(Qt.point(time, last[i]))
-                }
-            }
+            if (restorePending)
+                return
+            var restored = Rules.restoredCurves(recording.count, root.pointsNum, curves.length,
+                                                function (k) { return recording.timeMs(k) },
+                                                function (k) { return recording.values(k) })
+            valueMin = restored.min
+            valueMax = restored.max
             // One change per curve, as the pre-fill does.
-            for (i = 0; i < curves.length; ++i)
-                QmlPublic.xySeriesReplace(curves[i], points[i])
+            for (var i = 0; i < curves.length; ++i)
+                QmlPublic.xySeriesReplace(curves[i], restored.points[i])
             moveTimeAxis()
             if (root.visible) {
                 valueAxis.min = valueMin
                 valueAxis.max = valueMax
             }
-            if (hovering && mouseArea.containsMouse)
-                root.updateMousePoint(mouseArea.mouseX, mouseArea.mouseY)
-        }
-
-        // A chart theme resets the axis labels.
-        function applyAxisFonts() {
-            var font = Qt.font({ "pixelSize": 14, "bold": true })
-            dateAxis.labelsFont = font
-            valueAxis.labelsFont = font
-            dateAxis.labelsColor = "gray"
-            valueAxis.labelsColor = "gray"
-        }
-
-        function applyTheme() {
-            chartView.theme = Public.theme.chartTheme
-            if (initialized && Public.theme.name !== themeName)
-                applyAxisFonts()
-            themeName = Public.theme.name
-            chartView.legend.font.pixelSize = 20
+            cursor.snapAgain()
         }
 
         function initialize() {
             var rounded = root.getDateRound(new Date())
-            var created = []
-            for (var i = 0; i < root.seriesList.length; ++i) {
-                var curve = chartView.createSeries(ChartView.SeriesTypeLine, root.seriesList[i].name,
-                                                   dateAxis, valueAxis)
-                curve.width = 2
-                // The software scene graph cannot draw OpenGL series: there the
-                // series draws itself. The scene graph's kind is known only once
-                // the window shows, hence the binding.
-                curve.useOpenGL = Qt.binding(function () {
-                    return chartView.GraphicsInfo.api !== GraphicsInfo.Software
-                })
-                created.push(curve)
-            }
-            curves = created
-            recording.curveCount = created.length
+            var names = []
+            for (var i = 0; i < root.seriesList.length; ++i)
+                names.push(root.seriesList[i].name)
+            curves = chartView.createCurves(names)
+            recording.curveCount = curves.length
             prefill(rounded)
-            applyAxisFonts()
-            chartView.legend.font.pixelSize = 20
-            themeName = Public.theme.name
+            chartView.applyFonts()
             initialized = true
             // Once the curves exist and the recording has their count.
             recording.journalKey = root.journalKey
@@ -486,10 +316,6 @@ Item {
 
     Connections {
         target: Public
-
-        function onThemeChanged() {
-            d.applyTheme()
-        }
 
         function onLanguageChanged() {
             if (!d.initialized)
@@ -509,7 +335,7 @@ Item {
         // The chart itself carries the name.
         Accessible.ignored: true
 
-        ChartView {
+        ChartPlot {
             id: chartView
 
             objectName: "chartView"
@@ -518,90 +344,17 @@ Item {
             anchors.horizontalCenter: parent.horizontalCenter
             anchors.bottom: parent.bottom
             anchors.bottomMargin: 6
-            antialiasing: true
-            animationOptions: ChartView.NoAnimation
-            margins.top: 0
-            theme: Public.theme.chartTheme
-
-            DateTimeAxis {
-                id: dateAxis
-                format: "hh:mm:ss"
-                tickCount: 3
-            }
-
-            ValueAxis {
-                id: valueAxis
-                min: 0
-                max: 1
-            }
 
             Component.onCompleted: d.initialize()
 
-            Canvas {
-                id: cursorLayer
+            ChartCursor {
+                id: cursor
 
                 anchors.fill: parent
-                onPaint: {
-                    var ctx = getContext("2d")
-                    ctx.clearRect(0, 0, width, height)
-                    if (d.cursorYs.length === 0)
-                        return
-                    var area = chartView.plotArea
-                    ctx.save()
-                    ctx.strokeStyle = "#272727"
-                    ctx.lineWidth = 1
-                    ctx.setLineDash([6, 2])
-                    ctx.beginPath()
-                    ctx.moveTo(d.cursorX, area.y)
-                    ctx.lineTo(d.cursorX, area.y + area.height)
-                    ctx.stroke()
-                    ctx.restore()
-                    for (var i = 0; i < d.cursorYs.length && i < d.curves.length; ++i) {
-                        ctx.fillStyle = d.curves[i].color
-                        ctx.beginPath()
-                        ctx.arc(d.cursorX, d.cursorYs[i], 4, 0, 2 * Math.PI)
-                        ctx.fill()
-                    }
-                }
-            }
-
-            MouseArea {
-                id: mouseArea
-
-                anchors.fill: parent
-                hoverEnabled: true
-                cursorShape: Qt.CrossCursor
-                onPositionChanged: root.updateMousePoint(mouse.x, mouse.y)
-                onExited: root.leaveChart()
-            }
-
-            Item {
-                id: toolTip
-
-                objectName: "toolTip"
-                visible: false
-                width: 20
-                height: 32
-
-                Rectangle {
-                    anchors.fill: parent
-                    radius: 6
-                    border.color: "#384165"
-                    opacity: 0.7
-                }
-
-                Text {
-                    id: toolTipLabel
-
-                    objectName: "toolTipLabel"
-                    x: 10
-                    y: 6
-                    font.pixelSize: 14
-                    lineHeightMode: Text.FixedHeight
-                    lineHeight: 20
-                    color: "#283155"
-                    textFormat: Text.PlainText
-                }
+                chartView: chartView
+                curves: d.curves
+                unit: root.unit
+                ready: d.initialized
             }
         }
 
@@ -630,18 +383,11 @@ Item {
         }
     }
 
-    Platform.FileDialog {
+    ChartSaveDialog {
         id: saveDialog
 
-        title: qsTr("保存波形文件")
-        fileMode: Platform.FileDialog.SaveFile
-        folder: Platform.StandardPaths.writableLocation(Platform.StandardPaths.DocumentsLocation)
-        defaultSuffix: "csv"
-        // The first keeps the format that files and tools already rely on.
-        nameFilters: [qsTr("波形文件") + " (*.csv)", qsTr("带日期的CSV (ISO 8601)") + " (*.csv)"]
-        // Set here so that it exists when the dialog opens: only then does
-        // it follow the file type the operator chooses in the dialog.
-        selectedNameFilter.index: 0
-        onAccepted: root.saveWaveTo(file, selectedNameFilter.index === 1)
+        recording: recording
+        curves: d.curves
+        msgBox: root.msgBox
     }
 }
