@@ -200,7 +200,7 @@ Item {
 
             anchors.fill: formBlur
             visible: false
-            color: "white"
+            color: Public.theme.maskColor
         }
 
         MaskedBlur {

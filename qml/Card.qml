@@ -45,7 +45,7 @@ Item {
         verticalOffset: -8
         samples: 41
         radius: 20
-        color: "#EAFFFFFF"
+        color: Public.theme.cardShadowLight
         cached: GraphicsInfo.api !== GraphicsInfo.Software
     }
 
@@ -57,7 +57,7 @@ Item {
         verticalOffset: 8
         samples: 41
         radius: 20
-        color: "#7FAAAACC"
+        color: Public.theme.cardShadowDark
         cached: GraphicsInfo.api !== GraphicsInfo.Software
     }
 

@@ -127,7 +127,7 @@ Item {
                 return
             var area = root.chartView.plotArea
             ctx.save()
-            ctx.strokeStyle = "#272727"
+            ctx.strokeStyle = Public.theme.chartCursorColor
             ctx.lineWidth = 1
             ctx.setLineDash([6, 2])
             ctx.beginPath()
@@ -165,7 +165,7 @@ Item {
         Rectangle {
             anchors.fill: parent
             radius: 6
-            border.color: "#384165"
+            border.color: Public.theme.chartTipBorderColor
             opacity: 0.7
         }
 
@@ -178,7 +178,7 @@ Item {
             font.pixelSize: 14
             lineHeightMode: Text.FixedHeight
             lineHeight: 20
-            color: "#283155"
+            color: Public.theme.chartTipTextColor
             textFormat: Text.PlainText
         }
     }

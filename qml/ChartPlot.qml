@@ -53,8 +53,8 @@ ChartView {
             var font = Qt.font({ "pixelSize": 14, "bold": true })
             dateAxis.labelsFont = font
             valueAxis.labelsFont = font
-            dateAxis.labelsColor = "gray"
-            valueAxis.labelsColor = "gray"
+            dateAxis.labelsColor = Public.theme.chartAxisLabelColor
+            valueAxis.labelsColor = Public.theme.chartAxisLabelColor
         }
 
         function applyTheme() {

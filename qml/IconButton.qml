@@ -2,9 +2,8 @@ import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtGraphicalEffects 1.15
 
-// A soft raised button with a tinted icon and a delayed tooltip. The shadows
-// take the face as their source, never the icon.
-Item {
+// A soft raised button with a tinted icon and a delayed tooltip.
+ButtonBase {
     id: root
 
     property url btnIcon: "qrc:/res/icons/baocun.svg"
@@ -12,8 +11,6 @@ Item {
     property string tipText: qsTr("保存")
     property int iconWidth: width
     property int animateDelay: 2000
-
-    signal clicked
 
     // One full turn of the icon; a positive delay becomes the new duration.
     function rotate360(delay) {
@@ -25,58 +22,13 @@ Item {
     width: 60
     height: 60
 
-    Accessible.role: Accessible.Button
     Accessible.name: tipText
-    Accessible.focusable: true
-    Accessible.onPressAction: root.clicked()
 
-    QtObject {
-        id: d
-        property color faceColor: Public.theme.btnReleaseColor
-        readonly property int offset: mouseArea.pressed ? 1 : -1
+    onEntered: {
+        if (root.tipText !== "")
+            tip.open()
     }
-
-    Connections {
-        target: Public
-        function onThemeChanged() {
-            d.faceColor = Public.theme.btnReleaseColor
-        }
-    }
-
-    Rectangle {
-        id: face
-        objectName: "face"
-        anchors.fill: parent
-        radius: 4
-        color: d.faceColor
-    }
-
-    // Cached only with a hardware scene graph. The software one draws no
-    // shader effects, and there every cache is drawn again for every frame of
-    // the window, e.g. for every frame of the receive lamp's animation.
-    DropShadow {
-        objectName: "dropShadow"
-        anchors.fill: face
-        source: face
-        horizontalOffset: d.offset
-        verticalOffset: d.offset
-        samples: 5
-        radius: 2
-        color: Public.theme.btnShadowLight
-        cached: GraphicsInfo.api !== GraphicsInfo.Software
-    }
-
-    InnerShadow {
-        objectName: "innerShadow"
-        anchors.fill: face
-        source: face
-        horizontalOffset: d.offset
-        verticalOffset: d.offset
-        samples: 5
-        radius: 2
-        color: root.enabled ? Public.theme.btnShadowDark : "gray"
-        cached: GraphicsInfo.api !== GraphicsInfo.Software
-    }
+    onExited: tip.close()
 
     Item {
         id: iconBox
@@ -84,8 +36,8 @@ Item {
         width: root.iconWidth * 0.9
         height: width
         anchors.centerIn: parent
-        anchors.horizontalCenterOffset: mouseArea.pressed ? 1 : 0
-        anchors.verticalCenterOffset: mouseArea.pressed ? 1 : 0
+        anchors.horizontalCenterOffset: root.sunk ? 1 : 0
+        anchors.verticalCenterOffset: root.sunk ? 1 : 0
 
         Image {
             id: icon
@@ -127,28 +79,5 @@ Item {
             textFormat: Text.PlainText
             color: tip.palette.toolTipText
         }
-    }
-
-    MouseArea {
-        id: mouseArea
-        anchors.fill: parent
-        hoverEnabled: true
-        cursorShape: Qt.PointingHandCursor
-        onEntered: {
-            d.faceColor = Public.theme.btnEnterColor
-            if (root.tipText !== "")
-                tip.open()
-        }
-        onExited: {
-            d.faceColor = Public.theme.btnReleaseColor
-            tip.close()
-        }
-        onPressed: {
-            d.faceColor = Public.theme.btnPressColor
-            root.forceActiveFocus(Qt.MouseFocusReason)
-        }
-        onReleased: d.faceColor = Public.theme.btnReleaseColor
-        onCanceled: d.faceColor = Public.theme.btnReleaseColor
-        onClicked: root.clicked()
     }
 }

@@ -21,7 +21,7 @@ Card {
     // The device's control mode: 0 external, 1 internal; undefined without a record.
     property var deviceMode: undefined
     // The icon of a button whose mode is on; the same in both themes.
-    readonly property color onIconColor: "#0CAEC7"
+    readonly property color onIconColor: Public.theme.accentColor
 
     // The inputs in the grid's order, two to a row: the record key each
     // shows, its range, and its title (translated where shown). Continuous

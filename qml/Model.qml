@@ -81,7 +81,7 @@ FocusScope {
         id: veil
 
         anchors.fill: parent
-        color: "#80000000"
+        color: Public.theme.veilColor
 
         MouseArea {
             anchors.fill: parent

@@ -9,9 +9,9 @@ import QtQuick.Window 2.15
 T.ComboBox {
     id: control
 
-    property color mainColor: "#58588B"
-    property color pressColor: "gray"
-    property color hoverColor: "#dddedf"
+    property color mainColor: Public.theme.comboTextColor
+    property color pressColor: Public.theme.disabledTextColor
+    property color hoverColor: Public.theme.comboHoverColor
 
     readonly property bool isPressed: pressed || boxArea.pressed
     readonly property color textColor: isPressed || !enabled ? pressColor : mainColor
@@ -48,7 +48,7 @@ T.ComboBox {
 
         background: Rectangle {
             radius: 6
-            color: entry.highlighted ? control.hoverColor : "white"
+            color: entry.highlighted ? control.hoverColor : Public.theme.comboListColor
         }
 
         ToolTip.visible: hovered && entry.text !== ""

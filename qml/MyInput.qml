@@ -21,8 +21,8 @@ Item {
     readonly property alias acceptableInput: input.acceptableInput
 
     property string type: "text"
-    property color disableColor: "#cdd0cd"
-    property color disableTextColor: "gray"
+    property color disableColor: Public.theme.inputDisabledColor
+    property color disableTextColor: Public.theme.disabledTextColor
     property int min: 0
     property int max: 100
 
@@ -53,7 +53,7 @@ Item {
         id: box
         anchors.fill: parent
         radius: 6
-        color: root.enabled ? "white" : root.disableColor
+        color: root.enabled ? Public.theme.inputBgColor : root.disableColor
     }
 
     // Cached only with a hardware scene graph. The software one draws no
@@ -67,7 +67,7 @@ Item {
         verticalOffset: 1
         samples: 5
         radius: 2
-        color: root.enabled ? "#FFFFFF" : root.disableColor
+        color: root.enabled ? Public.theme.inputBgColor : root.disableColor
         cached: GraphicsInfo.api !== GraphicsInfo.Software
     }
 
@@ -79,7 +79,7 @@ Item {
         verticalOffset: 1
         samples: 5
         radius: 2
-        color: root.enabled ? "#6274ad" : root.disableColor
+        color: root.enabled ? Public.theme.inputBorderColor : root.disableColor
         cached: GraphicsInfo.api !== GraphicsInfo.Software
     }
 
@@ -93,7 +93,7 @@ Item {
         verticalAlignment: TextInput.AlignVCenter
         font.pixelSize: 16
         font.bold: true
-        color: root.enabled ? "black" : root.disableTextColor
+        color: root.enabled ? Public.theme.inputTextColor : root.disableTextColor
         selectByMouse: true
         clip: true
 

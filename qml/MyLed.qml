@@ -9,9 +9,9 @@ Item {
     property real radius: 15
     property real titleGap: 6
     property string title: "LED"
-    property color onColor: "#c084ab"
-    property color offColor: "#6495ED"
-    property color disableColor: "#30000000"
+    property color onColor: Public.theme.ledOnColor
+    property color offColor: Public.theme.ledOffColor
+    property color disableColor: Public.theme.lampOffColor
     property string onText: qsTr("开")
     property string offText: qsTr("关")
     property string disableText: ""
@@ -95,7 +95,7 @@ Item {
             anchors.centerIn: parent
             text: root.shownText
             textFormat: Text.PlainText
-            color: "white"
+            color: Public.theme.lampMarkColor
             font.pixelSize: Math.max(1, root.radius * 1.2)
             Accessible.ignored: true
         }

@@ -100,204 +100,40 @@ T.RangeSlider {
         d.completed = true
     }
 
-    background: Rectangle {
+    background: SliderGroove {
         id: groove
-        objectName: "groove"
-        x: control.leftPadding
-        y: control.topPadding + (d.handleSize - height) / 2
-        width: control.availableWidth
-        height: 10
-        radius: height / 2
-        gradient: Public.theme.barBgGradient
-
-        Rectangle {
-            objectName: "fill"
-            y: 1
-            height: 8
-            radius: 4
-            x: control.first.position * groove.width + 3
-            width: Math.max(0, (control.second.position - control.first.position) * groove.width - 8)
-            color: Public.theme.barFrColor
-
-            Behavior on x {
-                enabled: d.completed && control.animEnabled && !control.first.pressed && !control.second.pressed
-                NumberAnimation {
-                    duration: control.animTime
-                    easing.type: Easing.OutQuad
-                }
-            }
-            Behavior on width {
-                enabled: d.completed && control.animEnabled && !control.first.pressed && !control.second.pressed
-                NumberAnimation {
-                    duration: control.animTime
-                    easing.type: Easing.OutQuad
-                }
-            }
-        }
-
-        Item {
-            y: d.handleSize / 2 + 6
-            width: parent.width
-            height: 18
-
-            Text {
-                objectName: "lowerLabel"
-                anchors.left: parent.left
-                anchors.verticalCenter: parent.verticalCenter
-                text: control.format(control.from, control.rangeFormat)
-                textFormat: Text.PlainText
-                font.pixelSize: 13
-                color: Public.theme.textMainColor
-                Accessible.ignored: true
-            }
-
-            Text {
-                objectName: "titleLabel"
-                anchors.centerIn: parent
-                text: control.title
-                textFormat: Text.PlainText
-                font.pixelSize: 16
-                color: Public.theme.textMainColor
-                Accessible.ignored: true
-            }
-
-            Text {
-                objectName: "upperLabel"
-                anchors.right: parent.right
-                anchors.verticalCenter: parent.verticalCenter
-                text: control.format(control.to, control.rangeFormat)
-                textFormat: Text.PlainText
-                font.pixelSize: 13
-                color: Public.theme.textMainColor
-                Accessible.ignored: true
-            }
-        }
+        slider: control
+        handleSize: d.handleSize
+        fillX: control.first.position * groove.width + 3
+        fillWidth: Math.max(0, (control.second.position - control.first.position) * groove.width - 8)
+        animate: d.completed && control.animEnabled && !control.first.pressed && !control.second.pressed
     }
 
-    first.handle: Rectangle {
-        id: firstHandle
-        objectName: "firstHandle"
-        x: control.leftPadding + control.first.visualPosition * (control.availableWidth - width)
-        y: control.topPadding
+    // The tips part to either side by tipShift, the first to the left.
+    first.handle: SliderHandle {
+        slider: control
+        namePrefix: "first"
         width: d.handleSize
-        height: d.handleSize
-        radius: width / 2
-        gradient: Public.theme.barBtnGradient
-        border.width: 1
-        border.color: Public.theme.barBtnBorderColor
-
-        Behavior on x {
-            enabled: d.completed && control.animEnabled && !control.first.pressed
-            NumberAnimation {
-                duration: control.animTime
-                easing.type: Easing.OutQuad
-            }
-        }
-
-        Rectangle {
-            id: firstTip
-            objectName: "firstTip"
-            width: control.tipWidth
-            height: 22
-            radius: 4
-            x: (firstHandle.width - width) / 2 - control.tipShift
-            y: -8 - height
-            color: Public.theme.barTipBgColor
-
-            Text {
-                objectName: "firstTipLabel"
-                anchors.fill: parent
-                anchors.leftMargin: 2
-                anchors.rightMargin: 2
-                text: control.firstTipText
-                textFormat: Text.PlainText
-                horizontalAlignment: Text.AlignHCenter
-                verticalAlignment: Text.AlignVCenter
-                font.pixelSize: 14
-                fontSizeMode: Text.Fit
-                minimumPixelSize: 10
-                color: control.firstDeviceValueShown ? Public.theme.warningColor : Public.theme.barTipTextColor
-                Accessible.ignored: true
-            }
-        }
-
-        Triangle {
-            objectName: "firstPointer"
-            width: 10
-            height: 10
-            x: (firstHandle.width - width) / 2 - control.tipShift / 2
-            y: firstTip.y + firstTip.height - height / 2
-            color: Public.theme.barTipBgColor
-        }
-
-        MouseArea {
-            anchors.fill: parent
-            acceptedButtons: Qt.NoButton
-            cursorShape: control.first.pressed ? Qt.ClosedHandCursor : Qt.OpenHandCursor
-        }
+        visualPosition: control.first.visualPosition
+        pressed: control.first.pressed
+        animate: d.completed && control.animEnabled && !control.first.pressed
+        tipText: control.firstTipText
+        warning: control.firstDeviceValueShown
+        tipWidth: control.tipWidth
+        tipShift: -control.tipShift
     }
 
-    second.handle: Rectangle {
-        id: secondHandle
-        objectName: "secondHandle"
-        x: control.leftPadding + control.second.visualPosition * (control.availableWidth - width)
-        y: control.topPadding
+    second.handle: SliderHandle {
+        slider: control
+        namePrefix: "second"
         width: d.handleSize
-        height: d.handleSize
-        radius: width / 2
-        gradient: Public.theme.barBtnGradient
-        border.width: 1
-        border.color: Public.theme.barBtnBorderColor
-
-        Behavior on x {
-            enabled: d.completed && control.animEnabled && !control.second.pressed
-            NumberAnimation {
-                duration: control.animTime
-                easing.type: Easing.OutQuad
-            }
-        }
-
-        Rectangle {
-            id: secondTip
-            objectName: "secondTip"
-            width: control.tipWidth
-            height: 22
-            radius: 4
-            x: (secondHandle.width - width) / 2 + control.tipShift
-            y: -8 - height
-            color: Public.theme.barTipBgColor
-
-            Text {
-                objectName: "secondTipLabel"
-                anchors.fill: parent
-                anchors.leftMargin: 2
-                anchors.rightMargin: 2
-                text: control.secondTipText
-                textFormat: Text.PlainText
-                horizontalAlignment: Text.AlignHCenter
-                verticalAlignment: Text.AlignVCenter
-                font.pixelSize: 14
-                fontSizeMode: Text.Fit
-                minimumPixelSize: 10
-                color: control.secondDeviceValueShown ? Public.theme.warningColor : Public.theme.barTipTextColor
-                Accessible.ignored: true
-            }
-        }
-
-        Triangle {
-            objectName: "secondPointer"
-            width: 10
-            height: 10
-            x: (secondHandle.width - width) / 2 + control.tipShift / 2
-            y: secondTip.y + secondTip.height - height / 2
-            color: Public.theme.barTipBgColor
-        }
-
-        MouseArea {
-            anchors.fill: parent
-            acceptedButtons: Qt.NoButton
-            cursorShape: control.second.pressed ? Qt.ClosedHandCursor : Qt.OpenHandCursor
-        }
+        visualPosition: control.second.visualPosition
+        pressed: control.second.pressed
+        animate: d.completed && control.animEnabled && !control.second.pressed
+        tipText: control.secondTipText
+        warning: control.secondDeviceValueShown
+        tipWidth: control.tipWidth
+        tipShift: control.tipShift
     }
 
     MouseArea {

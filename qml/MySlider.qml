@@ -62,134 +62,22 @@ T.Slider {
         d.completed = true
     }
 
-    background: Rectangle {
+    background: SliderGroove {
         id: groove
-        objectName: "groove"
-        x: control.leftPadding
-        y: control.topPadding + (d.handleSize - height) / 2
-        width: control.availableWidth
-        height: 10
-        radius: height / 2
-        gradient: Public.theme.barBgGradient
-
-        Rectangle {
-            objectName: "fill"
-            x: 1
-            y: 1
-            height: 8
-            radius: 4
-            width: control.visualPosition * groove.width
-            color: Public.theme.barFrColor
-
-            Behavior on width {
-                enabled: d.animate
-                NumberAnimation {
-                    duration: control.animTime
-                    easing.type: Easing.OutQuad
-                }
-            }
-        }
-
-        Item {
-            y: d.handleSize / 2 + 6
-            width: parent.width
-            height: 18
-
-            Text {
-                objectName: "lowerLabel"
-                anchors.left: parent.left
-                anchors.verticalCenter: parent.verticalCenter
-                text: control.format(control.from, control.rangeFormat)
-                textFormat: Text.PlainText
-                font.pixelSize: 13
-                color: Public.theme.textMainColor
-                Accessible.ignored: true
-            }
-
-            Text {
-                objectName: "titleLabel"
-                anchors.centerIn: parent
-                text: control.title
-                textFormat: Text.PlainText
-                font.pixelSize: 16
-                color: Public.theme.textMainColor
-                Accessible.ignored: true
-            }
-
-            Text {
-                objectName: "upperLabel"
-                anchors.right: parent.right
-                anchors.verticalCenter: parent.verticalCenter
-                text: control.format(control.to, control.rangeFormat)
-                textFormat: Text.PlainText
-                font.pixelSize: 13
-                color: Public.theme.textMainColor
-                Accessible.ignored: true
-            }
-        }
+        slider: control
+        handleSize: d.handleSize
+        fillWidth: control.visualPosition * groove.width
+        animate: d.animate
     }
 
-    handle: Rectangle {
-        id: handle
-        objectName: "handle"
-        x: control.leftPadding + control.visualPosition * (control.availableWidth - width)
-        y: control.topPadding
+    handle: SliderHandle {
+        slider: control
         width: d.handleSize
-        height: d.handleSize
-        radius: width / 2
-        gradient: Public.theme.barBtnGradient
-        border.width: 1
-        border.color: Public.theme.barBtnBorderColor
-
-        Behavior on x {
-            enabled: d.animate
-            NumberAnimation {
-                duration: control.animTime
-                easing.type: Easing.OutQuad
-            }
-        }
-
-        Rectangle {
-            id: tip
-            objectName: "tip"
-            width: 48
-            height: 22
-            radius: 4
-            x: (handle.width - width) / 2
-            y: -8 - height
-            color: Public.theme.barTipBgColor
-
-            Text {
-                objectName: "tipLabel"
-                anchors.fill: parent
-                anchors.leftMargin: 2
-                anchors.rightMargin: 2
-                text: control.tipText
-                textFormat: Text.PlainText
-                horizontalAlignment: Text.AlignHCenter
-                verticalAlignment: Text.AlignVCenter
-                font.pixelSize: 14
-                fontSizeMode: Text.Fit
-                minimumPixelSize: 10
-                color: control.deviceValueShown ? Public.theme.warningColor : Public.theme.barTipTextColor
-                Accessible.ignored: true
-            }
-        }
-
-        Triangle {
-            objectName: "pointer"
-            width: 10
-            height: 10
-            x: (handle.width - width) / 2
-            y: tip.y + tip.height - height / 2
-            color: Public.theme.barTipBgColor
-        }
-
-        MouseArea {
-            anchors.fill: parent
-            acceptedButtons: Qt.NoButton
-            cursorShape: control.pressed ? Qt.ClosedHandCursor : Qt.OpenHandCursor
-        }
+        visualPosition: control.visualPosition
+        pressed: control.pressed
+        animate: d.animate
+        tipText: control.tipText
+        warning: control.deviceValueShown
     }
 
     // One step per wheel notch, whatever the notch's size.

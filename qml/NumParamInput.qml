@@ -70,7 +70,7 @@ Rectangle {
         verticalAlignment: Text.AlignVCenter
         font.pixelSize: 12
         font.bold: true
-        color: "#ff5500"
+        color: Public.theme.inputErrorColor
         Accessible.ignored: true
 
         Behavior on height {

@@ -10,7 +10,7 @@ Rectangle {
     property var values: [""]
     property int fontSize: 16
     property color textColor: Public.theme.textMainColor
-    property color alarmColor: "red"
+    property color alarmColor: Public.theme.alarmColor
     property bool alarm: false
     property real rowSpacing: 8
     property string unit: ""

@@ -40,7 +40,7 @@ Rectangle {
             text: Public.numFormat(root.nowPower, "----", 0)
             fontSize: 30
             fontBold: true
-            color: "#FF9933"
+            color: Public.theme.powerValueColor
             opacity: root.liveText === "" ? 1 : Public.theme.staleOpacity
             Accessible.name: qsTranslate("Sidebar", "功率") + " " + text
             Accessible.description: root.liveText

@@ -206,6 +206,34 @@ Item {
         readonly property color warningColor: "#C25E00"
         // Values that are not live (no record yet, or the device fell silent).
         readonly property real staleOpacity: 0.4
+        // Roles that look the same in both themes.
+        readonly property color accentColor: "#0CAEC7"
+        readonly property color disabledTextColor: "gray"
+        readonly property color powerValueColor: "#FF9933"
+        readonly property color lampOnColor: "#00c957"
+        readonly property color lampOffColor: "#30000000"
+        readonly property color lampMarkColor: "white"
+        readonly property color ledOnColor: "#c084ab"
+        readonly property color ledOffColor: "#6495ED"
+        readonly property color veilColor: "#80000000"
+        readonly property color cardShadowLight: "#EAFFFFFF"
+        readonly property color cardShadowDark: "#7FAAAACC"
+        readonly property color chartAxisLabelColor: "gray"
+        readonly property color chartCursorColor: "#272727"
+        readonly property color chartTipTextColor: "#283155"
+        readonly property color chartTipBorderColor: "#384165"
+        readonly property color inputBgColor: "#FFFFFF"
+        readonly property color inputBorderColor: "#6274ad"
+        readonly property color inputTextColor: "black"
+        readonly property color inputDisabledColor: "#cdd0cd"
+        readonly property color inputErrorColor: "#ff5500"
+        readonly property color comboTextColor: "#58588B"
+        readonly property color comboHoverColor: "#dddedf"
+        readonly property color comboListColor: "white"
+        readonly property color pointerColor: "#4cbeff"
+        readonly property color alarmColor: "red"
+        // The shape a masked effect keeps; never drawn itself.
+        readonly property color maskColor: "white"
     }
 
     Item {
@@ -259,6 +287,34 @@ Item {
         readonly property color warningColor: "#FFB347"
         // Values that are not live (no record yet, or the device fell silent).
         readonly property real staleOpacity: 0.4
+        // Roles that look the same in both themes.
+        readonly property color accentColor: "#0CAEC7"
+        readonly property color disabledTextColor: "gray"
+        readonly property color powerValueColor: "#FF9933"
+        readonly property color lampOnColor: "#00c957"
+        readonly property color lampOffColor: "#30000000"
+        readonly property color lampMarkColor: "white"
+        readonly property color ledOnColor: "#c084ab"
+        readonly property color ledOffColor: "#6495ED"
+        readonly property color veilColor: "#80000000"
+        readonly property color cardShadowLight: "#EAFFFFFF"
+        readonly property color cardShadowDark: "#7FAAAACC"
+        readonly property color chartAxisLabelColor: "gray"
+        readonly property color chartCursorColor: "#272727"
+        readonly property color chartTipTextColor: "#283155"
+        readonly property color chartTipBorderColor: "#384165"
+        readonly property color inputBgColor: "#FFFFFF"
+        readonly property color inputBorderColor: "#6274ad"
+        readonly property color inputTextColor: "black"
+        readonly property color inputDisabledColor: "#cdd0cd"
+        readonly property color inputErrorColor: "#ff5500"
+        readonly property color comboTextColor: "#58588B"
+        readonly property color comboHoverColor: "#dddedf"
+        readonly property color comboListColor: "white"
+        readonly property color pointerColor: "#4cbeff"
+        readonly property color alarmColor: "red"
+        // The shape a masked effect keeps; never drawn itself.
+        readonly property color maskColor: "white"
     }
 
     Component.onCompleted: {

@@ -70,7 +70,7 @@ Card {
         onText: ""
         offText: ""
         disableText: ""
-        onColor: "#00c957"
+        onColor: Public.theme.lampOnColor
         ledState: true
         ledEnabled: ledTimer.running
         Accessible.name: qsTranslate("Content", "接收指示")

@@ -6,7 +6,7 @@ import QtQuick 2.15
 Item {
     id: root
 
-    property color color: "#4cbeff"
+    property color color: Public.theme.pointerColor
 
     width: 30
     height: 30

@@ -4,7 +4,7 @@
 <context>
     <name>Content</name>
     <message>
-        <location filename="../qml/Content.qml" line="+174"/>
+        <location filename="../qml/StatusCard.qml" line="+27"/>
         <source>设备信息</source>
         <translation type="unfinished"></translation>
     </message>
@@ -39,19 +39,19 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../qml/Content.qml" line="+187"/>
-        <location filename="../qml/content_rules.js" line="+3"/>
+        <location line="+3"/>
+        <location filename="../qml/IntCtrlCard.qml" line="+124"/>
         <source>内控</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-10"/>
-        <location filename="../qml/content_rules.js" line="+1"/>
+        <location line="+1"/>
+        <location filename="../qml/IntCtrlCard.qml" line="-10"/>
         <source>外控</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../qml/content_rules.js" line="+5"/>
+        <location line="+5"/>
         <source>急停状态</source>
         <translation type="unfinished"></translation>
     </message>
@@ -123,7 +123,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../qml/Content.qml" line="+235"/>
+        <location filename="../qml/Content.qml" line="+189"/>
         <location filename="../qml/content_rules.js" line="-76"/>
         <source>进水温度</source>
         <translation type="unfinished"></translation>
@@ -161,61 +161,58 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../qml/Content.qml" line="-281"/>
+        <location filename="../qml/IntCtrlCard.qml" line="-50"/>
         <source>激光内控</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+20"/>
-        <location line="+168"/>
+        <location line="+26"/>
+        <location filename="../qml/MessageCard.qml" line="+45"/>
         <source>刷新</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-154"/>
+        <location line="+12"/>
         <source>持续出光模式</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+39"/>
+        <location line="-71"/>
         <source>频率</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+18"/>
+        <location line="+2"/>
         <source>占空比</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+18"/>
+        <location line="+2"/>
         <source>峰值功率</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+20"/>
+        <location line="+2"/>
         <source>出光时间</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-55"/>
-        <location line="+18"/>
-        <location line="+18"/>
-        <location line="+20"/>
+        <location line="+122"/>
         <source>错误:参数范围</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-400"/>
+        <location filename="../qml/Content.qml" line="-156"/>
         <source>会话记录不可用: </source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+181"/>
+        <location filename="../qml/StatusCard.qml" line="+49"/>
         <source>接收指示</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+230"/>
+        <location filename="../qml/IntCtrlCard.qml" line="+14"/>
         <source>出光</source>
         <translation type="unfinished"></translation>
     </message>
@@ -225,7 +222,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+13"/>
+        <location filename="../qml/MessageCard.qml" line="-25"/>
         <location line="+55"/>
         <source>运行信息</source>
         <translation type="unfinished"></translation>
@@ -241,7 +238,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+37"/>
+        <location filename="../qml/Content.qml" line="+151"/>
         <source>光感曲线</source>
         <translation type="unfinished"></translation>
     </message>
@@ -251,55 +248,52 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location line="+0"/>
         <source>显示温度曲线</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+16"/>
+        <location line="+1"/>
         <source>温度曲线</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+13"/>
+        <location line="+3"/>
         <source>显示光感曲线</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+17"/>
+        <location line="+13"/>
         <source>泵浦电流曲线</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+4"/>
-        <location line="+1"/>
-        <location line="+1"/>
-        <location line="+1"/>
+        <location line="+2"/>
         <source>电流</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+1"/>
         <source>显示功率曲线</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+16"/>
+        <location line="+1"/>
         <source>激光功率曲线</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+1"/>
         <source>调制功率</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location line="+1"/>
         <source>显示电流曲线</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-618"/>
+        <location line="-169"/>
         <source>请连接设备</source>
         <translation type="unfinished"></translation>
     </message>
@@ -307,7 +301,7 @@
 <context>
     <name>IconButton</name>
     <message>
-        <location filename="../qml/IconButton.qml" line="+12"/>
+        <location filename="../qml/IconButton.qml" line="+11"/>
         <source>保存</source>
         <translation type="unfinished"></translation>
     </message>
@@ -404,7 +398,7 @@
 <context>
     <name>NormalChart</name>
     <message>
-        <location filename="../qml/NormalChart.qml" line="+618"/>
+        <location filename="../qml/NormalChart.qml" line="+371"/>
         <source>保存波形</source>
         <translation type="unfinished"></translation>
     </message>
@@ -414,17 +408,17 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-482"/>
+        <location filename="../qml/ChartCursor.qml" line="+27"/>
         <source>时刻</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+94"/>
+        <location filename="../qml/ChartSaveDialog.qml" line="+43"/>
         <source>保存失败: </source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+397"/>
+        <location line="+4"/>
         <source>保存波形文件</source>
         <translation type="unfinished"></translation>
     </message>
@@ -434,12 +428,12 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+0"/>
+        <location line="+1"/>
         <source>带日期的CSV (ISO 8601)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-420"/>
+        <location line="-28"/>
         <source>时间戳</source>
         <translation type="unfinished"></translation>
     </message>
@@ -570,23 +564,23 @@
 <context>
     <name>Sidebar</name>
     <message>
-        <location filename="../qml/Sidebar.qml" line="+433"/>
+        <location filename="../qml/ConnectionCard.qml" line="+30"/>
         <source>设备连接</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+71"/>
+        <location filename="../qml/SettingsCard.qml" line="+19"/>
         <source>其它设置</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-34"/>
-        <location line="+131"/>
+        <location filename="../qml/AdvancedCard.qml" line="+223"/>
+        <location filename="../qml/ConnectionCard.qml" line="+196"/>
         <source>刷新</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-50"/>
+        <location filename="../qml/SettingsCard.qml" line="+85"/>
         <source>亮色主题</source>
         <translation type="unfinished"></translation>
     </message>
@@ -596,24 +590,24 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-165"/>
+        <location filename="../qml/PowerPanel.qml" line="+26"/>
         <location line="+19"/>
         <source>功率</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-228"/>
+        <location filename="../qml/ConnectionCard.qml" line="-112"/>
         <source>连接已断开: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location line="+10"/>
-        <location line="+45"/>
+        <location line="+27"/>
         <source>已重新连接: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-23"/>
+        <location filename="../qml/SettingsCard.qml" line="-63"/>
         <source>正在出光,切换主题将重启程序,确定继续吗?</source>
         <translation type="unfinished"></translation>
     </message>
@@ -623,7 +617,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+257"/>
+        <location filename="../qml/ConnectionCard.qml" line="+87"/>
         <source>连接</source>
         <translation type="unfinished"></translation>
     </message>
@@ -633,7 +627,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+38"/>
+        <location filename="../qml/SettingsCard.qml" line="+16"/>
         <source>中/En</source>
         <translation type="unfinished"></translation>
     </message>
@@ -643,12 +637,12 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+39"/>
+        <location filename="../qml/AdvancedCard.qml" line="-185"/>
         <source>高级设置</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+171"/>
         <source>锁定</source>
         <translation type="unfinished"></translation>
     </message>
@@ -663,7 +657,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+78"/>
+        <location filename="../qml/AlarmParamsPage.qml" line="+84"/>
         <source>重置参数</source>
         <translation type="unfinished"></translation>
     </message>
@@ -709,7 +703,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+41"/>
+        <location filename="../qml/QcwParamsPage.qml" line="+47"/>
         <source>QCW占空比</source>
         <translation type="unfinished"></translation>
     </message>
@@ -741,13 +735,13 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-829"/>
-        <location line="+85"/>
+        <location filename="../qml/ConnectionCard.qml" line="-142"/>
+        <location line="+67"/>
         <source>连接失败</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+35"/>
+        <location filename="../qml/AdvancedCard.qml" line="-143"/>
         <source>密码错误</source>
         <translation type="unfinished"></translation>
     </message>
@@ -773,7 +767,7 @@
 <context>
     <name>TxtButton</name>
     <message>
-        <location filename="../qml/TxtButton.qml" line="+9"/>
+        <location filename="../qml/TxtButton.qml" line="+7"/>
         <source>按钮</source>
         <translation type="unfinished"></translation>
     </message>
