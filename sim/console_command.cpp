@@ -132,8 +132,8 @@ ConsoleCommand parseConsoleLine(const QString &line)
         return c;
     }
     if (verb == QLatin1String("set")) {
-        const QString usage = QStringLiteral("usage: set NAME VALUE, NAME one of: %1")
-                                  .arg(storedSettingNames());
+        const QString usage =
+            QStringLiteral("usage: set NAME VALUE, NAME one of: %1").arg(storedSettingNames());
         int value = 0;
         const StoredSetting *setting = args.size() == 2 ? findStoredSetting(args[0]) : nullptr;
         if (!setting || !toInt(args[1], 0, setting->max, value))

@@ -151,7 +151,8 @@ ParseResult parseOptions(const QStringList &arguments, SimOptions &o, QString &t
         if (p.isSet(f.first))
             o.startup << QString::fromLatin1(f.second);
     for (const QString &setting : p.values("set"))
-        o.startup << QStringLiteral("set ") + QString(setting).replace(QLatin1Char('='), QLatin1Char(' '));
+        o.startup << QStringLiteral("set ") +
+                         QString(setting).replace(QLatin1Char('='), QLatin1Char(' '));
     if (p.isSet("chunk"))
         o.startup << QStringLiteral("chunk %1 %2")
                          .arg(p.value("chunk"), p.isSet("chunk-gap") ? p.value("chunk-gap") : "10");

@@ -194,10 +194,10 @@ void TestLanguage::restartCarriesOnlyThePortBeingReopened_data()
         << QStringList{"-x", opt, "/dev/pts/7"} << "/dev/pts/3";
     QTest::newRow("earlier port dropped when closed")
         << QStringList{"prog", "-x", opt, "COM3"} << QString() << QStringList{"-x"} << "COM3";
-    QTest::newRow("option without its value") << QStringList{"prog", "-x", opt} << QString()
-                                              << QStringList{"-x"} << QString();
-    QTest::newRow("only the program") << QStringList{"prog"} << QString() << QStringList{}
-                                      << QString();
+    QTest::newRow("option without its value")
+        << QStringList{"prog", "-x", opt} << QString() << QStringList{"-x"} << QString();
+    QTest::newRow("only the program")
+        << QStringList{"prog"} << QString() << QStringList{} << QString();
 }
 
 void TestLanguage::restartCarriesOnlyThePortBeingReopened()

@@ -173,12 +173,15 @@ private slots:
             C::Verb verb;
             bool flag;
             std::optional<double> value;
-        } cases[] = {
-            {"  QBH   CLOSE ", C::Qbh, false, {}},   {"chiller open", C::Chiller, true, {}},
-            {"humidity 85", C::Humidity, false, 85}, {"humidity auto", C::Humidity, false, {}},
-            {"outlet -2", C::Outlet, false, -2},     {"leak 2.5", C::Leak, false, 2.5},
-            {"chunk off", C::Chunk, false, 0},       {"   ", C::Empty, false, {}},
-            {"set pdAlarmThes 65535", C::Set, false, 65535}};
+        } cases[] = {{"  QBH   CLOSE ", C::Qbh, false, {}},
+                     {"chiller open", C::Chiller, true, {}},
+                     {"humidity 85", C::Humidity, false, 85},
+                     {"humidity auto", C::Humidity, false, {}},
+                     {"outlet -2", C::Outlet, false, -2},
+                     {"leak 2.5", C::Leak, false, 2.5},
+                     {"chunk off", C::Chunk, false, 0},
+                     {"   ", C::Empty, false, {}},
+                     {"set pdAlarmThes 65535", C::Set, false, 65535}};
         for (const auto &c : cases) {
             const ConsoleCommand got = parseConsoleLine(c.line);
             QVERIFY2(got.verb == c.verb && got.flag == c.flag && got.value == c.value, c.line);
