@@ -106,10 +106,8 @@ class Desktop:
 
     def _start_accessibility_bus(self):
         env = self.env()
-        # On a loaded machine the launcher now and then gives up (exit code 0)
-        # just after answering. The client has not connected yet, so a new
-        # launcher can still take over: try again after a pause (the machine
-        # is busy), and only then give up.
+        # A launcher that does not come up is tried again after a pause (the
+        # machine may be busy), and only then does the desktop give up.
         for attempt in range(5):
             if self._launch_accessibility_bus(env):
                 break
@@ -139,6 +137,15 @@ class Desktop:
                 env=env, stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
                 start_new_session=True, preexec_fn=_die_with_parent)
         deadline = time.monotonic() + scaled(20)
+        # A call to org.a11y.Bus before our launcher owns that name would make
+        # the session bus start a launcher of its own from its service file;
+        # ours then loses the name and quits (exit code 0), and so would every
+        # later try while that one lives. So: ask only once the name has an
+        # owner, which starts nothing.
+        while not self._a11y_bus_name_owned(env):
+            if self._launcher.poll() is not None or time.monotonic() > deadline:
+                return False
+            time.sleep(0.1)
         while True:
             probe = subprocess.run(
                 ["dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus",
@@ -151,6 +158,15 @@ class Desktop:
             time.sleep(0.1)
         time.sleep(scaled(0.5))
         return self._launcher.poll() is None
+
+    @staticmethod
+    def _a11y_bus_name_owned(env):
+        probe = subprocess.run(
+            ["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+             "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner",
+             "string:org.a11y.Bus"],
+            env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=10)
+        return probe.returncode == 0 and b"boolean true" in probe.stdout
 
     def problems(self):
         """What is wrong with this desktop (empty when it is healthy): a dead
