@@ -26,20 +26,20 @@ Repeater {
     model: 2
 
     NormalChart {
-        readonly property var spec: index === 0 ? slot.first : slot.second
+        readonly property var entry: index === 0 ? slot.first : slot.second
 
-        objectName: spec.name
-        journalKey: spec.name
+        objectName: entry.name
+        journalKey: entry.name
         x: slot.x
         y: slot.y
         width: slot.width
         height: slot.height
         visible: slot.shown === index
         msgBox: slot.msgBox
-        title: spec.title
-        titleIcon: spec.titleIcon
-        unit: spec.unit
-        seriesList: spec.series.map(function (name) {
+        title: entry.title
+        titleIcon: entry.titleIcon
+        unit: entry.unit
+        seriesList: entry.series.map(function (name) {
             return { "name": name }
         })
 
@@ -51,7 +51,7 @@ Repeater {
             width: 28
             height: 28
             btnIcon: "qrc:/res/icons/qiehuan.svg"
-            tipText: spec.switchTip
+            tipText: entry.switchTip
             onClicked: slot.shown = 1 - index
         }
     }
