@@ -178,6 +178,9 @@ TestCase {
         connect()
         tryCompare(item("liveWord"), "visible", false, 3000)
         sim.console("silent on")
+        // A frame already on its way would otherwise be read by the new
+        // connection (two periods of 200 ms; still well within the 1100 ms).
+        wait(400)
         mouseClick(item("connectBtn"))
         connect()
         verify(Public.devOnline)
