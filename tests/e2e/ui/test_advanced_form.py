@@ -45,13 +45,9 @@ def window_values(text):
     return int(found.group(1)), int(found.group(2))
 
 
-class AdvancedForm(UITestCase):
+class AdvancedCase(UITestCase):
+    """The advanced card's parts and the access code, for the cases below."""
     language = "cn"
-
-    def connect(self):
-        self.ui.connect_simulator()
-        self.ui.wait_for_live_values()
-        self.ui.sim.wait_for_command("queryVersion", timeout=10)
 
     def advanced(self):
         return self.ui.card(ADVANCED)
@@ -67,6 +63,14 @@ class AdvancedForm(UITestCase):
         ui.click(password)
         ui.type_text(code)
         ui.click(ui.button_in(card, "确定"))
+
+
+class AdvancedForm(AdvancedCase):
+
+    def connect(self):
+        self.ui.connect_simulator()
+        self.ui.wait_for_live_values()
+        self.ui.sim.wait_for_command("queryVersion", timeout=10)
 
     def test_form_is_locked_until_the_access_code_is_given(self):
         self.connect()
@@ -190,11 +194,10 @@ class AdvancedFormWhileEmitting(UITestCase):
             "outTempLow": 15, "outTempHigh": 40}, "the simulator's factory values")
 
 
-class AdvancedFormWithThresholdsTheSlidersCannotShow(UITestCase):
+class AdvancedFormWithThresholdsTheSlidersCannotShow(AdvancedCase):
     """A controller whose stored thresholds lie outside the sliders' ranges
     (water 10 to 50), at 0, or in an inverted window: Save after an edit of
     the QCW duty alone must send them back exactly."""
-    language = "cn"
     stored = {"inletWaterTempLow": 5, "inletWaterTempHigh": 0, "outletWaterTempLow": 45,
               "outletWaterTempHigh": 20, "humiHigh": 0, "pdAlarmThes": 0}
     sim_args = tuple(a for name, value in stored.items()
@@ -204,11 +207,8 @@ class AdvancedFormWithThresholdsTheSlidersCannotShow(UITestCase):
         ui = self.ui
         ui.connect_simulator()
         ui.wait_for_live_values()
-        card = ui.card(ADVANCED)
-        password = ui.wait_in(card, "password text")
-        ui.click(password)
-        ui.type_text(ACCESS_CODE)
-        ui.click(ui.button_in(card, "确定"))
+        card = self.advanced()
+        self.unlock()
         # The tips tell the device's values that the handles cannot show.
         inlet = ui.wait_in(card, "slider", INLET_WINDOW, showing=None)
         ui.wait_for_description(inlet, "5 (设备值) ~ 0 (设备值)", timeout=10)
