@@ -5,11 +5,11 @@ import CppSingletonClass 1.0
 import "qml"
 import "qml/content_rules.js" as ContentRules
 
-// The main window: holds the latest status record, supervises whether the
-// device is online (a device that stops or starts answering on an open port
-// gets a line in the page's list) and whether the shown values are live,
-// routes device messages to the list, and lays out the sidebar, the page and
-// the message box.
+// The main window: holds the latest status record, publishes whether the
+// device is online (the link supervises it; a device that stops or starts
+// answering on an open port gets a line in the page's list) and whether the
+// shown values are live, routes device messages to the list, and lays out the
+// sidebar, the page and the message box.
 ApplicationWindow {
     id: window
 
@@ -53,7 +53,8 @@ ApplicationWindow {
 
     // "" while the shown values are live, otherwise the word that marks them
     // (untranslated; the page translates it).
-    readonly property string liveState: ContentRules.liveStateText(sidebar.openPort !== "", d.recordSinceOpen,
+    readonly property string liveState: ContentRules.liveStateText(Communication.connected,
+                                                                    Communication.recordSinceOpen,
                                                                     Public.devOnline)
 
     visible: Public.windowVisible
@@ -69,16 +70,6 @@ ApplicationWindow {
             duration: Public.colorSwitchDuration
             easing.type: Easing.OutQuad
         }
-    }
-
-    QtObject {
-        id: d
-
-        // A record has come since the sidebar opened its port.
-        property bool recordSinceOpen: false
-        // The port on which the device was reported as not responding, until
-        // it answers again or the port closes; empty otherwise.
-        property string silentPort: ""
     }
 
     // A click on an empty spot takes the focus, so an input being edited
@@ -99,12 +90,6 @@ ApplicationWindow {
         devInfo: window.devInfo
         liveText: content.liveText
         onMessageLine: content.insertMsg(text)
-        // Another port, or none: the values wait for the new connection's
-        // first record, and an earlier silence is no longer news.
-        onOpenPortChanged: {
-            d.recordSinceOpen = false
-            d.silentPort = ""
-        }
     }
 
     Content {
@@ -125,24 +110,10 @@ ApplicationWindow {
         anchors.fill: parent
     }
 
-    // No record for 1100 ms: the device is offline.
-    Timer {
-        id: onlineTimer
-
-        interval: 1100
-        repeat: false
-        onTriggered: {
-            Public.devOnline = false
-            Public.devQcwEnable = false
-            // Only a device that answered on the open port and stopped is
-            // news. Closing the port clears the record flag; a lost port may
-            // read closed before the sidebar, which tells of the loss, hears
-            // of it.
-            if (d.recordSinceOpen && sidebar.openPort !== "" && Communication.isOpen()) {
-                d.silentPort = sidebar.openPort
-                content.insertMsg(qsTr("设备无响应: %1").arg(d.silentPort))
-            }
-        }
+    Binding {
+        target: Public
+        property: "devOnline"
+        value: Communication.deviceOnline
     }
 
     Connections {
@@ -150,18 +121,23 @@ ApplicationWindow {
 
         function onDataReceived(rxObj) {
             window.devInfo = rxObj
-            d.recordSinceOpen = true
-            // Each return to online asks once for the version, which also
-            // tells whether the device has QCW mode.
-            if (!Public.devOnline) {
-                Public.devOnline = true
+        }
+
+        // Each return to online asks once for the version, which also tells
+        // whether the device has QCW mode.
+        function onDeviceOnlineChanged() {
+            if (Communication.deviceOnline)
                 Communication.queryVersion()
-            }
-            if (d.silentPort !== "") {
-                content.insertMsg(qsTr("设备已恢复: %1").arg(d.silentPort))
-                d.silentPort = ""
-            }
-            onlineTimer.restart()
+            else
+                Public.devQcwEnable = false
+        }
+
+        function onDeviceSilent(port) {
+            content.insertMsg(qsTr("设备无响应: %1").arg(port))
+        }
+
+        function onDeviceRecovered(port) {
+            content.insertMsg(qsTr("设备已恢复: %1").arg(port))
         }
 
         function onMsgReceived(msg) {

@@ -102,7 +102,7 @@ T.ComboBox {
         implicitWidth: 120
         implicitHeight: 40
         radius: 6
-        color: "transparent"
+        color: Public.theme.noFillColor
         border.width: control.visualFocus ? 2 : 1
         border.color: control.textColor
     }

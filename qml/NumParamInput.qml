@@ -21,7 +21,7 @@ Rectangle {
 
     readonly property bool isRow: dir !== "col"
 
-    color: "transparent"
+    color: Public.theme.noFillColor
     width: 120
     height: isRow ? 48 : 68
 

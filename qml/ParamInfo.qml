@@ -20,7 +20,7 @@ Rectangle {
     readonly property var texts: Rules.boxTexts(values, unit)
     readonly property real boxWidth: Rules.boxWidth(row.width, rowSpacing, texts.length)
 
-    color: "transparent"
+    color: Public.theme.noFillColor
     width: 180
     height: 52
     clip: true

@@ -231,7 +231,13 @@ Item {
         readonly property color comboHoverColor: "#dddedf"
         readonly property color comboListColor: "white"
         readonly property color pointerColor: "#4cbeff"
+        // Frames drawn without a fill.
+        readonly property color noFillColor: "transparent"
         readonly property color alarmColor: "red"
+        // A water temperature below its window, and the humidity warning.
+        readonly property color coldAlarmColor: "#1dddff"
+        // The status card's laser item while the laser emits.
+        readonly property color emittingColor: "orange"
         // The shape a masked effect keeps; never drawn itself.
         readonly property color maskColor: "white"
     }
@@ -312,7 +318,13 @@ Item {
         readonly property color comboHoverColor: "#dddedf"
         readonly property color comboListColor: "white"
         readonly property color pointerColor: "#4cbeff"
+        // Frames drawn without a fill.
+        readonly property color noFillColor: "transparent"
         readonly property color alarmColor: "red"
+        // A water temperature below its window, and the humidity warning.
+        readonly property color coldAlarmColor: "#1dddff"
+        // The status card's laser item while the laser emits.
+        readonly property color emittingColor: "orange"
         // The shape a masked effect keeps; never drawn itself.
         readonly property color maskColor: "white"
     }

@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import "content_rules.js" as Rules
+import "status_rules.js" as Items
 
 // The status card: the items of a record (see content_rules.js), the receive
 // lamp, and the live-state word while the values are not live. Its texts
@@ -113,12 +114,12 @@ Card {
             }
 
             Repeater {
-                model: Rules.statusItems.length
+                model: Items.statusItems.length
 
                 ParamInfo {
                     id: statusItem
 
-                    readonly property var rule: Rules.statusItems[index]
+                    readonly property var rule: Items.statusItems[index]
 
                     // The last item spans two cells; its place sets the
                     // scrollable height.
@@ -127,15 +128,15 @@ Card {
                     height: 52
                     title: root.tr(rule.title)
                     unit: rule.unit
-                    values: Rules.itemValue(index, root.devInfo, root.tr)
+                    values: Items.itemValue(index, root.devInfo, root.tr)
                     textColor: rule.tone === "identity" ? Public.theme.paramNormalColor
                                                         : Public.theme.paramGoodColor
-                    alarm: Rules.itemAlarm(index, root.devInfo)
-                    alarmColor: Rules.itemAlarmColor(index, root.devInfo)
+                    alarm: Items.itemAlarm(index, root.devInfo, Public)
+                    alarmColor: Public.theme[Items.itemAlarmColorRole(index, root.devInfo, Public)]
                     stale: root.liveText !== ""
                     Accessible.description: Rules.valueDescription(texts, root.liveText)
                     Component.onCompleted: {
-                        if (index === Rules.statusItems.length - 1)
+                        if (index === Items.statusItems.length - 1)
                             infoArea.lastItem = statusItem
                     }
                 }

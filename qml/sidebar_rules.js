@@ -168,3 +168,13 @@ function advancedParamArgs(form) {
             Math.trunc(form.inTempLow), Math.trunc(form.inTempHigh),
             Math.trunc(form.outTempLow), Math.trunc(form.outTempHigh)]
 }
+
+// The entry of the port list to select after a refresh: the open port's,
+// else the first, or -1 for an empty list.
+function selectedPort(ports, openPort) {
+    for (var i = 0; i < ports.length; ++i) {
+        if (ports[i].port === openPort)
+            return i
+    }
+    return ports.length > 0 ? 0 : -1
+}

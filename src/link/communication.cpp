@@ -8,6 +8,8 @@
 
 #include <QDebug>
 
+#include <algorithm>
+
 namespace {
 
 quint8 low8(int value)
@@ -37,6 +39,17 @@ Communication::Communication()
     port->moveToWorker(&childThread);
     serialPort = port;
     childThread.start();
+
+    clock.start();
+    silenceTimer.setSingleShot(true);
+    silenceTimer.setTimerType(Qt::PreciseTimer);
+    silenceTimer.setInterval(int(link_supervision::kSilenceMs));
+    connect(&silenceTimer, &QTimer::timeout, this, &Communication::noteSilenceTime);
+    watchTimer.setSingleShot(true);
+    connect(&watchTimer, &QTimer::timeout, this, &Communication::watchLook);
+    // Connected before anyone else can listen, so the state is settled when
+    // others hear of the loss.
+    connect(this, &Communication::portLost, this, &Communication::handlePortLost);
 }
 
 Communication::~Communication()
@@ -89,8 +102,39 @@ void Communication::recvSerialPortJsonData(QJsonObject rxObj)
         from = recordStamps.front();
         recordStamps.pop_front();
     }
-    if (from == serialPort->connectionNumber())
-        emit dataReceived(rxObj);
+    if (from != serialPort->connectionNumber())
+        return;
+    emit dataReceived(rxObj);
+    const bool wasOnline = online.online();
+    const bool wasHeard = online.heardOnConnection();
+    const link_supervision::RecordOutcome outcome = online.noteRecord(now());
+    silenceTimer.start();
+    setOnline(wasOnline, wasHeard);
+    if (outcome.recovered)
+        emit deviceRecovered(openPort);
+}
+
+void Communication::noteSilenceTime()
+{
+    const bool wasOnline = online.online();
+    const bool wasHeard = online.heardOnConnection();
+    const qint64 at = now();
+    const link_supervision::SilenceOutcome outcome =
+        online.noteTime(at, serialPort->isPortOpen() && connected());
+    // A timer may fire a little before its time.
+    if (online.online())
+        silenceTimer.start(int(std::max<qint64>(1, online.deadline() - at)));
+    setOnline(wasOnline, wasHeard);
+    if (outcome.silent)
+        emit deviceSilent(openPort);
+}
+
+void Communication::setOnline(bool wasOnline, bool wasHeard)
+{
+    if (online.heardOnConnection() != wasHeard)
+        emit recordSinceOpenChanged();
+    if (online.online() != wasOnline)
+        emit deviceOnlineChanged();
 }
 
 void Communication::recvSerialPortMsg(QString msg)
@@ -113,9 +157,38 @@ void Communication::send(const QByteArray &frame)
     serialPort->sendData(frame);
 }
 
+bool Communication::openLine(const QString &portName)
+{
+    const bool opened = serialPort->openPort(portName);
+    const QString error = serialPort->lastOpenError();
+    if (error != shownOpenError) {
+        shownOpenError = error;
+        emit lastOpenErrorChanged();
+    }
+    return opened;
+}
+
+// Every open and close starts a new connection, even on the same port.
+void Communication::setPort(const QString &name)
+{
+    const bool wasHeard = online.heardOnConnection();
+    online.noteNewConnection();
+    const bool changed = name != openPort;
+    openPort = name;
+    if (wasHeard)
+        emit recordSinceOpenChanged();
+    if (changed)
+        emit portChanged();
+}
+
 bool Communication::open(QString portName)
 {
-    return serialPort->openPort(portName);
+    stopWatch();
+    const bool opened = openLine(portName);
+    setPort(opened ? portName : QString());
+    if (!opened)
+        refreshPortList();
+    return opened;
 }
 
 bool Communication::isOpen()
@@ -123,19 +196,106 @@ bool Communication::isOpen()
     return serialPort->isPortOpen();
 }
 
-QString Communication::lastOpenError()
+QString Communication::lastOpenError() const
 {
     return serialPort->lastOpenError();
 }
 
 void Communication::close()
 {
+    stopWatch();
     serialPort->closePort();
+    setPort(QString());
+    refreshPortList();
 }
 
 QVariantList Communication::getSerialList()
 {
     return availablePortList();
+}
+
+void Communication::refreshPortList()
+{
+    ports = availablePortList();
+    // Told even when the list is the same: a refresh selects its first entry.
+    emit portListChanged();
+}
+
+void Communication::handlePortLost()
+{
+    // A loss reported after another port was opened concerns an earlier
+    // port that is already gone.
+    if (serialPort->isPortOpen())
+        return;
+    const QString lost = openPort;
+    setPort(QString());
+    refreshPortList();
+    if (lost.isEmpty())
+        return;
+    const bool news = watch.noteLost(lost);
+    emit watchChanged();
+    if (news)
+        emit connectionLost(lost);
+    watchTimer.start(int(watch.period()));
+}
+
+void Communication::reopenHandedOver(const QString &portName)
+{
+    stopWatch();
+    if (portName.isEmpty())
+        return;
+    watch.startHandover(portName);
+    emit watchChanged();
+    watchTimer.start(int(watch.period()));
+}
+
+void Communication::watchLook()
+{
+    using link_supervision::WatchStep;
+    const QString port = watch.port();
+    WatchStep step = watch.look(serialPort->isPortOpen() && connected());
+    if (step == WatchStep::TryOpen) {
+        const bool opened = openLine(port);
+        step = watch.noteOpened(opened, now());
+        if (opened) {
+            setPort(port);
+            refreshPortList();
+        }
+        emit watchChanged();
+    }
+    switch (step) {
+    case WatchStep::Wait:
+    case WatchStep::TryOpen:
+        watchTimer.start(int(watch.period()));
+        return;
+    case WatchStep::Confirm:
+        endWatch();
+        emit reconnected(port);
+        return;
+    case WatchStep::GiveUp:
+        endWatch();
+        setPort(QString());
+        refreshPortList();
+        emit reopenFailed(port);
+        return;
+    case WatchStep::End:
+        endWatch();
+        return;
+    }
+}
+
+void Communication::endWatch()
+{
+    watchTimer.stop();
+    const bool was = watch.active() || watch.pending();
+    watch.stop();
+    if (was)
+        emit watchChanged();
+}
+
+void Communication::stopWatch()
+{
+    endWatch();
 }
 
 void Communication::setAdvancedParam(int qcwDuty, int qcwFreq, bool qcwEnable, int redLevel,

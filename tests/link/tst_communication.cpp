@@ -154,26 +154,41 @@ private slots:
     }
 
     // QML handlers see the signal arguments under these names. Signals come
-    // first in the meta-object, so portLost (declared last) is the fourth.
+    // first in the meta-object, so portLost (declared last of the device's
+    // signals) is the fourth; the link's state signals follow it.
     void metaObjectKeepsItsOrder()
     {
         const QMetaObject &mo = Communication::staticMetaObject;
         QCOMPARE(methodsOf(mo).join(' '),
                  QString("dataReceived(QJsonObject) msgReceived(QString) "
                          "calibTableReceived(QVariantList) portLost() "
+                         "portChanged() portListChanged() lastOpenErrorChanged() "
+                         "deviceOnlineChanged() recordSinceOpenChanged() watchChanged() "
+                         "connectionLost(QString) reconnected(QString) reopenFailed(QString) "
+                         "deviceSilent(QString) deviceRecovered(QString) "
                          "recvSerialPortJsonData(QJsonObject) recvSerialPortMsg(QString) "
                          "recvSerialPortCalibTable(QByteArray) open(QString) isOpen() close() "
                          "getSerialList() "
                          "setAdvancedParam(int,int,bool,int,int,int,int,int,int,int,int) "
                          "setIntCtrlParam(int,int,int,int) setLaserState(bool) setCtrlMod(bool) "
                          "setCalib(QVariantList) queryVersion() queryCalibTable() queryUseTime() "
-                         "resetParam() lastOpenError()"));
+                         "resetParam() refreshPortList() stopWatch() reopenHandedOver(QString)"));
         QCOMPARE(signalParameterNames(mo), (QList<QByteArray>{"rxObj", "msg", "table"}));
         QCOMPARE(mo.method(mo.indexOfMethod("open(QString)")).returnType(), int(QMetaType::Bool));
         QCOMPARE(mo.method(mo.indexOfMethod("getSerialList()")).returnType(),
                  int(QMetaType::QVariantList));
-        QCOMPARE(mo.method(mo.indexOfMethod("lastOpenError()")).returnType(),
-                 int(QMetaType::QString));
+        // The link's state, for bindings: each property with its change signal.
+        const QList<QPair<const char *, int>> state = {
+            {"connected", QMetaType::Bool},        {"port", QMetaType::QString},
+            {"portList", QMetaType::QVariantList}, {"lastOpenError", QMetaType::QString},
+            {"deviceOnline", QMetaType::Bool},     {"recordSinceOpen", QMetaType::Bool},
+            {"watchedPort", QMetaType::QString},   {"reconnectPending", QMetaType::Bool}};
+        for (const auto &p : state) {
+            const QMetaProperty property = mo.property(mo.indexOfProperty(p.first));
+            QVERIFY2(property.isValid() && property.hasNotifySignal() && !property.isWritable(),
+                     p.first);
+            QCOMPARE(property.userType(), p.second);
+        }
     }
 
     // Commands sent while closed are dropped, not held back for the next

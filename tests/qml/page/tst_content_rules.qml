@@ -1,6 +1,8 @@
 import QtQuick 2.15
 import QtTest 1.2
+import "../../../qml"
 import "../../../qml/content_rules.js" as Rules
+import "../../../qml/status_rules.js" as Items
 
 // The page's rules on their own: list and alarm lines, the status items'
 // values and colours, the flow geometry, the capture, ON and the chart
@@ -9,7 +11,7 @@ TestCase {
     name: "ContentRules"
 
     function item(key) {
-        var i = Rules.itemIndex(key)
+        var i = Items.itemIndex(key)
         verify(i >= 0, key)
         return i
     }
@@ -94,13 +96,13 @@ TestCase {
     }
 
     function test_itemValues(data) {
-        compare(Rules.itemValue(item(data.key), data.rec, tr), data.value)
+        compare(Items.itemValue(item(data.key), data.rec, tr), data.value)
     }
 
     function test_itemValuesOfNoRecord() {
-        compare(Rules.itemValue(item("chipShortId"), null), undefined)
-        compare(Rules.itemValue(item("laserOutputting"), undefined), "----")
-        compare(Rules.itemValue(item("pumpCurrent"), null), ["--", "--", "--", "--"])
+        compare(Items.itemValue(item("chipShortId"), null), undefined)
+        compare(Items.itemValue(item("laserOutputting"), undefined), "----")
+        compare(Items.itemValue(item("pumpCurrent"), null), ["--", "--", "--", "--"])
     }
 
     function test_itemAlarms_data() {
@@ -134,23 +136,24 @@ TestCase {
 
     function test_itemAlarms(data) {
         var i = item(data.key)
-        compare(Rules.itemAlarm(i, data.rec), data.alarm)
+        compare(Items.itemAlarm(i, data.rec, Public), data.alarm)
         if (data.alarm)
-            compare(Rules.itemAlarmColor(i, data.rec), data.color)
+            verify(Qt.colorEqual(Public.theme[Items.itemAlarmColorRole(i, data.rec, Public)], data.color),
+                   data.tag)
     }
 
     function test_itemTable() {
-        var keys = Rules.statusItems.map(function (it) { return it.key })
+        var keys = Items.statusItems.map(function (it) { return it.key })
         compare(keys, ["maxPower", "chipShortId", "laserOutputting", "mode", "emergencyStop",
                        "framGood", "rtcGood", "bleState", "waterLink", "qbhLink", "inletWaterTemp",
                        "outletWaterTemp", "ambientTemp", "ambientHumi", "redCurrent", "opticalVals",
                        "pumpCurrent"])
-        var tones = Rules.statusItems.map(function (it) { return it.tone })
+        var tones = Items.statusItems.map(function (it) { return it.tone })
         compare(tones.lastIndexOf("identity"), 3, "the first four are identity items")
         compare(tones.indexOf("health"), 4)
         // Only the last spans two cells.
-        compare(Rules.statusItems.filter(function (it) { return it.wide }).length, 1)
-        verify(Rules.statusItems[Rules.statusItems.length - 1].wide)
+        compare(Items.statusItems.filter(function (it) { return it.wide }).length, 1)
+        verify(Items.statusItems[Items.statusItems.length - 1].wide)
     }
 
     function test_flowGeometry_data() {

@@ -55,8 +55,8 @@ Item {
 
         function entries() {
             var list = []
-            for (var i = 0; i < combo().model.count; ++i) {
-                var e = combo().model.get(i)
+            for (var i = 0; i < combo().model.length; ++i) {
+                var e = combo().model[i]
                 list.push({ "fullName": e.fullName, "port": e.port })
             }
             return list
@@ -174,7 +174,7 @@ Item {
             compare(box.titleText, "警告")
             // The system's reason on the next line, untranslated.
             compare(box.msg, "连接失败\nNo such file or directory")
-            compare(Communication.lastOpenError(), "No such file or directory")
+            compare(Communication.lastOpenError, "No such file or directory")
             compare(box.popEasing, Easing.OutElastic)
             verify(notConnectedState())
             compare(combo().currentIndex, 0)
@@ -216,7 +216,7 @@ Item {
 
             tryVerify(connectedState, 6000, "reconnected when the port returned")
             verify(Communication.isOpen())
-            compare(combo().model.get(combo().currentIndex).port, test.link)
+            compare(combo().model[combo().currentIndex].port, test.link)
             tryCompare(sidebar, "watchedPort", "", 2000)
             compare(linesWith("已重新连接").length, 1)
             compare(scene.lines.length, 2)
@@ -233,7 +233,7 @@ Item {
             compare(lines.length, 2, box.msg)
             compare(lines[0], "连接失败")
             verify(lines[1] !== "", "a reason is given")
-            compare(lines[1], Communication.lastOpenError())
+            compare(lines[1], Communication.lastOpenError)
             box.visible = false
             wait(3500)
             verify(!Communication.isOpen(), "no reconnection after the operator's Connect")

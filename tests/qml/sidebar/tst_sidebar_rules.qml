@@ -210,6 +210,20 @@ TestCase {
         compare(Object.keys(Rules.sendMax).sort(), alarmFields.sort())
     }
 
+    function test_selectedPort_data() {
+        var ports = [{ "port": "/dev/a" }, { "port": "/dev/b" }]
+        return [
+            { tag: "not connected: the first", ports: ports, open: "", index: 0 },
+            { tag: "the open port", ports: ports, open: "/dev/b", index: 1 },
+            { tag: "open port not listed: the first", ports: ports, open: "/dev/c", index: 0 },
+            { tag: "empty list: none", ports: [], open: "/dev/a", index: -1 }
+        ]
+    }
+
+    function test_selectedPort(data) {
+        compare(Rules.selectedPort(data.ports, data.open), data.index)
+    }
+
     function test_inputText() {
         compare(Rules.inputText(70, 0), "70")
         compare(Rules.inputText(0, 1), "0")

@@ -62,6 +62,9 @@ TestCase {
     }
 
     function initTestCase() {
+        // Offline, as at the program's start: an earlier suite's device may
+        // still count as online for a moment.
+        tryCompare(Communication, "deviceOnline", false, 3000)
         // The window's colours are not under test here: start from the default.
         host.setSetting("theme", "dark")
         host.setSetting("language", "cn")
