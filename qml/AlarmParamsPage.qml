@@ -1,6 +1,6 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
-import QtGraphicalEffects 1.15
+import OrrindelImages 1.0
 import "sidebar_rules.js" as Rules
 
 // The alarm parameters of the advanced card: the reset button and the six
@@ -58,6 +58,14 @@ Item {
                 height: 480
                 anchors.horizontalCenter: parent.horizontalCenter
                 visible: form.unlocked
+
+                // The card's own colour, so that a snapshot of the form has
+                // the same ground in every scene graph (the software one
+                // grabs without transparency).
+                Rectangle {
+                    anchors.fill: parent
+                    color: Public.theme.cardBgColor
+                }
 
                 // Wheel turns beside the sliders would scroll the
                 // view under the pointer; they are swallowed.
@@ -195,29 +203,76 @@ Item {
         clip: true
         visible: !form.unlocked
 
-        Rectangle {
-            id: blurMask
-
-            anchors.fill: formBlur
-            visible: false
-            color: Public.theme.maskColor
-        }
-
-        MaskedBlur {
+        // A blurred snapshot of the form, taken again only when the form
+        // changes (its values, its size, the language), not for every frame.
+        Image {
             id: formBlur
 
+            objectName: "formBlur"
             x: paramRect.x - alarmView.contentItem.contentX
             y: paramRect.y - alarmView.contentItem.contentY
             width: paramRect.width
             height: paramRect.height
-            source: paramRect
-            maskSource: blurMask
-            radius: 12
-            samples: 16
-            // Blurred again only when the form changes, not for
-            // every frame of the window (as the other effects).
-            cached: GraphicsInfo.api !== GraphicsInfo.Software
+            cache: false
         }
+
+        // Taken soon after a change, and once more when the controls'
+        // own movements (their handles glide) have ended.
+        Timer {
+            id: snapshotDue
+
+            property int takesLeft: 0
+
+            function request() {
+                takesLeft = 2
+                interval = 50
+                restart()
+            }
+
+            onTriggered: {
+                if (--takesLeft > 0) {
+                    interval = 500
+                    restart()
+                }
+                if (!lockOverlay.visible || paramRect.width < 1 || paramRect.height < 1)
+                    return
+                paramRect.grabToImage(function (result) {
+                    formBlur.source = ImageBlur.blurred(result, 12, 16)
+                })
+            }
+        }
+
+        onVisibleChanged: snapshotDue.request()
+
+        Connections {
+            target: root.form
+
+            function onDevInfoShowChanged() {
+                snapshotDue.request()
+            }
+        }
+
+        Connections {
+            target: paramRect
+
+            function onWidthChanged() {
+                snapshotDue.request()
+            }
+
+            function onHeightChanged() {
+                snapshotDue.request()
+            }
+        }
+
+        Connections {
+            target: Public
+
+            function onLanguageChanged() {
+                snapshotDue.request()
+            }
+        }
+
+        Component.onCompleted: snapshotDue.request()
 
         Text {
             y: 100

@@ -1,6 +1,5 @@
 import QtQuick 2.15
 import QtQuick.Templates 2.15 as T
-import QtGraphicalEffects 1.15
 
 // The soft raised face that TxtButton and IconButton put their text or icon
 // on (as children declared after these, so above the shadows). The shadows
@@ -135,6 +134,18 @@ T.AbstractButton {
         }
     }
 
+    // Beneath the face; the inner shadow lies on it.
+    SoftShadow {
+        objectName: "dropShadow"
+        anchors.fill: face
+        source: face
+        horizontalOffset: d.offset
+        verticalOffset: d.offset
+        samples: 5
+        radius: 2
+        color: Public.theme.btnShadowLight
+    }
+
     Rectangle {
         id: face
         objectName: "face"
@@ -154,31 +165,16 @@ T.AbstractButton {
         }
     }
 
-    // Cached only with a hardware scene graph. The software one draws no
-    // shader effects, and there every cache is drawn again for every frame of
-    // the window, e.g. for every frame of the receive lamp's animation.
-    DropShadow {
-        objectName: "dropShadow"
-        anchors.fill: face
-        source: face
-        horizontalOffset: d.offset
-        verticalOffset: d.offset
-        samples: 5
-        radius: 2
-        color: Public.theme.btnShadowLight
-        cached: GraphicsInfo.api !== GraphicsInfo.Software
-    }
-
-    InnerShadow {
+    SoftShadow {
         objectName: "innerShadow"
         anchors.fill: face
         source: face
+        inner: true
         horizontalOffset: d.offset
         verticalOffset: d.offset
         samples: 5
         radius: 2
         color: control.enabled ? Public.theme.btnShadowDark : Public.theme.disabledTextColor
-        cached: GraphicsInfo.api !== GraphicsInfo.Software
     }
 
     // QML cannot set the template's own cursor.

@@ -1,5 +1,4 @@
 import QtQuick 2.15
-import QtGraphicalEffects 1.15
 
 // A rounded panel with an optional icon and title. Its free surface swallows
 // presses and takes the keyboard focus, so clicking beside an input ends the
@@ -34,10 +33,8 @@ Item {
     Accessible.role: Accessible.Grouping
     Accessible.name: title
 
-    // Cached only with a hardware scene graph. The software one draws no
-    // shader effects, and there every cache is drawn again for every frame of
-    // the window, e.g. for every frame of the receive lamp's animation.
-    DropShadow {
+    // The raised look: a light shadow up-left, a dark one down-right.
+    SoftShadow {
         anchors.fill: background
         visible: root.showShadow
         source: background
@@ -46,10 +43,9 @@ Item {
         samples: 41
         radius: 20
         color: Public.theme.cardShadowLight
-        cached: GraphicsInfo.api !== GraphicsInfo.Software
     }
 
-    DropShadow {
+    SoftShadow {
         anchors.fill: background
         visible: root.showShadow
         source: background
@@ -58,7 +54,6 @@ Item {
         samples: 41
         radius: 20
         color: Public.theme.cardShadowDark
-        cached: GraphicsInfo.api !== GraphicsInfo.Software
     }
 
     Rectangle {

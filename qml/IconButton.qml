@@ -1,6 +1,5 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
-import QtGraphicalEffects 1.15
 
 // A soft raised button with a tinted icon and a delayed tooltip.
 ButtonBase {
@@ -39,19 +38,13 @@ ButtonBase {
         anchors.horizontalCenterOffset: root.sunk ? 1 : 0
         anchors.verticalCenterOffset: root.sunk ? 1 : 0
 
+        // The icon in one colour, made once per colour and size.
         Image {
             id: icon
+            objectName: "icon"
             anchors.fill: parent
-            source: root.btnIcon
+            source: "image://tinted/" + String(root.iconColor).substring(1) + "/" + root.btnIcon
             sourceSize: Qt.size(width, height)
-            visible: false
-        }
-
-        ColorOverlay {
-            anchors.fill: icon
-            source: icon
-            color: root.iconColor
-            cached: GraphicsInfo.api !== GraphicsInfo.Software
         }
 
         RotationAnimation on rotation {

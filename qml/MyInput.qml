@@ -1,5 +1,4 @@
 import QtQuick 2.15
-import QtGraphicalEffects 1.15
 import "control_rules.js" as Rules
 
 // A sunken single-line input. With type "int" or "double" it accepts numbers
@@ -49,17 +48,8 @@ Item {
         notation: DoubleValidator.StandardNotation
     }
 
-    Rectangle {
-        id: box
-        anchors.fill: parent
-        radius: 6
-        color: root.enabled ? Public.theme.inputBgColor : root.disableColor
-    }
-
-    // Cached only with a hardware scene graph. The software one draws no
-    // shader effects, and there every cache is drawn again for every frame of
-    // the window, e.g. for every frame of the receive lamp's animation.
-    DropShadow {
+    // Beneath the box; the inner shadow lies on it.
+    SoftShadow {
         objectName: "dropShadow"
         anchors.fill: box
         source: box
@@ -68,19 +58,25 @@ Item {
         samples: 5
         radius: 2
         color: root.enabled ? Public.theme.inputBgColor : root.disableColor
-        cached: GraphicsInfo.api !== GraphicsInfo.Software
     }
 
-    InnerShadow {
+    Rectangle {
+        id: box
+        anchors.fill: parent
+        radius: 6
+        color: root.enabled ? Public.theme.inputBgColor : root.disableColor
+    }
+
+    SoftShadow {
         objectName: "innerShadow"
         anchors.fill: box
         source: box
+        inner: true
         horizontalOffset: 1
         verticalOffset: 1
         samples: 5
         radius: 2
         color: root.enabled ? Public.theme.inputBorderColor : root.disableColor
-        cached: GraphicsInfo.api !== GraphicsInfo.Software
     }
 
     TextInput {

@@ -238,8 +238,6 @@ Item {
         readonly property color coldAlarmColor: "#1dddff"
         // The status card's laser item while the laser emits.
         readonly property color emittingColor: "orange"
-        // The shape a masked effect keeps; never drawn itself.
-        readonly property color maskColor: "white"
     }
 
     Item {
@@ -325,8 +323,6 @@ Item {
         readonly property color coldAlarmColor: "#1dddff"
         // The status card's laser item while the laser emits.
         readonly property color emittingColor: "orange"
-        // The shape a masked effect keeps; never drawn itself.
-        readonly property color maskColor: "white"
     }
 
     Component.onCompleted: {

@@ -1,5 +1,4 @@
 import QtQuick 2.15
-import QtGraphicalEffects 1.15
 
 // A sunken value box. Its shadows are made from the frame alone and cached
 // (with a hardware scene graph); the text is drawn above them, so a new value
@@ -18,6 +17,19 @@ Item {
     Accessible.role: Accessible.StaticText
     Accessible.name: text
 
+    // Beneath the frame; the inner shadow lies on it.
+    SoftShadow {
+        objectName: "dropShadow"
+        anchors.fill: frame
+        source: frame
+        visible: Public.theme.shadowTextShadowEnable
+        horizontalOffset: 1
+        verticalOffset: 1
+        samples: 5
+        radius: 2
+        color: Public.theme.shadowTextShadowDark
+    }
+
     Rectangle {
         id: frame
         objectName: "frame"
@@ -35,33 +47,17 @@ Item {
         }
     }
 
-    // Cached only with a hardware scene graph. The software one draws no
-    // shader effects, and there every cache is drawn again for every frame of
-    // the window, e.g. for every frame of the receive lamp's animation.
-    DropShadow {
-        objectName: "dropShadow"
-        anchors.fill: frame
-        source: frame
-        visible: Public.theme.shadowTextShadowEnable
-        horizontalOffset: 1
-        verticalOffset: 1
-        samples: 5
-        radius: 2
-        color: Public.theme.shadowTextShadowDark
-        cached: GraphicsInfo.api !== GraphicsInfo.Software
-    }
-
-    InnerShadow {
+    SoftShadow {
         objectName: "innerShadow"
         anchors.fill: frame
         source: frame
+        inner: true
         visible: Public.theme.shadowTextShadowEnable
         horizontalOffset: 1
         verticalOffset: 1
         samples: 5
         radius: 2
         color: Public.theme.shadowTextShadowLight
-        cached: GraphicsInfo.api !== GraphicsInfo.Software
     }
 
     Text {

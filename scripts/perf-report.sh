@@ -16,7 +16,7 @@
 # connecting goes through the accessibility bus as in the end-to-end tests,
 # so the live runs carry Qt's accessibility bridge. Start-up runs without it.
 #
-#   scripts/perf-report.sh                       # everything, both scene graphs
+#   scripts/perf-report.sh                       # everything, the program's own choice
 #   scripts/perf-report.sh --only startup --startups 20
 #   scripts/perf-report.sh --backends software --soak-minutes 10
 #   scripts/perf-report.sh --quick               # short runs, for a try
@@ -42,7 +42,9 @@ sys.path.insert(0, os.path.join(source_dir, "scripts"))
 import orrindel_ui  # noqa: E402
 from proc_stats import cpu_seconds, load, memory_kib  # noqa: E402
 
-BACKENDS = {"software": "software", "opengl": ""}  # QT_QUICK_BACKEND values
+# QT_QUICK_BACKEND values; "" leaves the choice to the program (software
+# scene graph on a software rasteriser, OpenGL with a graphics driver).
+BACKENDS = {"default": "", "software": "software", "opengl": "opengl"}
 INT_CTRL = ("激光内控", "LaserInternalControl")
 PEAK = "峰值功率(%):"
 OPTICAL_CHART = ("光感曲线", "OpticalChart")
@@ -54,8 +56,9 @@ def parse_args():
     parser.add_argument("--only", action="append",
                         choices=["startup", "cpu", "memory", "frames"],
                         help="measure only this (repeatable); cpu and memory share one run")
-    parser.add_argument("--backends", default="software,opengl",
-                        help="scene graphs: software, opengl (Mesa under Xvfb) or both")
+    parser.add_argument("--backends", default="default",
+                        help="scene graphs, comma-separated: default (the program's "
+                             "choice), software, opengl (Mesa under Xvfb)")
     parser.add_argument("--startups", type=int, default=10, help="warm starts per scene graph")
     parser.add_argument("--cpu-seconds", type=float, default=60)
     parser.add_argument("--soak-minutes", type=float, default=5)

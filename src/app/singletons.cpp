@@ -1,5 +1,7 @@
 #include "singletons.h"
 
+#include "image_blur.h"
+
 #include "link/communication.h"
 #include "protocol/data_process.h"
 #include "services/chart_axes.h"
@@ -56,4 +58,8 @@ void registerUiTypes()
     qmlRegisterSingletonType<SessionJournal>(kJournalUri, 1, 0, "SessionJournal",
                                              &provideService<SessionJournal>);
     qmlRegisterType<MessageLog>(kJournalUri, 1, 0, "MessageLog");
+
+    qmlRegisterSingletonType<ImageBlur>(
+        kImagesUri, 1, 0, "ImageBlur",
+        [](QQmlEngine *, QJSEngine *) -> QObject * { return new ImageBlur; });
 }

@@ -9,6 +9,9 @@ inline constexpr const char *kRecordingUri = "OrrindelRecording";
 // The import of the session journal and the journalled message list.
 inline constexpr const char *kJournalUri = "OrrindelJournal";
 
+// The import of the processor-drawn images (ImageBlur).
+inline constexpr const char *kImagesUri = "OrrindelImages";
+
 // Registers Language, Communication, DataProcess, File and QmlPublic (in this
 // order) as QML singletons of CppSingletonClass 1.0, and the chart series
 // pointer type that QmlPublic takes; then registerUiTypes(). Once per process.
@@ -17,5 +20,6 @@ void registerSingletons();
 // Registers the chart's native helpers under OrrindelRecording 1.0: the
 // instantiable type WaveRecording (the recording) and the singleton ChartAxes;
 // and under OrrindelJournal 1.0 the singleton SessionJournal and the
-// instantiable type MessageLog. Called by registerSingletons().
+// instantiable type MessageLog; under OrrindelImages 1.0 the singleton
+// ImageBlur. Called by registerSingletons().
 void registerUiTypes();

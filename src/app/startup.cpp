@@ -1,5 +1,9 @@
 #include "startup.h"
 
+#include "image_providers.h"
+#include "scene_graph_choice.h"
+#include "services/build_stamp.h"
+
 #include "link/communication.h"
 #include "resources.h"
 #include "services/language.h"
@@ -8,6 +12,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>
 #include <QThread>
@@ -200,7 +205,7 @@ bool softwareSceneGraph()
 
 QtMessageHandler previousHandler = nullptr;
 
-// Drops the two notes of the shadows' OpenGL probe failing on purpose (see
+// Drops the notes of an OpenGL probe failing on purpose (see
 // withoutOpenGLProbe); everything else goes on as before.
 void dropOpenGLProbeNotes(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
@@ -217,14 +222,12 @@ void dropOpenGLProbeNotes(QtMsgType type, const QMessageLogContext &context, con
                    stderr);
 }
 
-// The software scene graph draws nothing with OpenGL, yet the first shadow
-// (QtGraphicalEffects) opens an OpenGL context to read the driver's limits
-// for shaders that scene graph never runs. With Mesa that loads the driver:
-// some 200 million instructions, a sixth of the start, and tens of megabytes
-// resident. Without an OpenGL integration the probe fails at once and the
-// effects take their defaults. The offscreen platform would open GLX on
-// whatever display DISPLAY names for the same probe. Explicit settings of
-// either variable are kept.
+// The software scene graph, when the user chose it, draws nothing with
+// OpenGL: without an OpenGL integration nothing can load the driver for it
+// (with Mesa some 200 million instructions and tens of megabytes resident),
+// and nothing asks for the renderer. The offscreen platform would open GLX on
+// whatever display DISPLAY names. Explicit settings of either variable are
+// kept.
 void withoutOpenGLProbe()
 {
     if (!softwareSceneGraph())
@@ -234,6 +237,17 @@ void withoutOpenGLProbe()
     if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
         qputenv("QT_XCB_GL_INTEGRATION", "none");
     previousHandler = qInstallMessageHandler(dropOpenGLProbeNotes);
+}
+
+// What --version prints: the program, Qt, the window system and how the
+// window is drawn (for reports of a slow or odd-looking window).
+QString diagnostics(const scene_graph_choice::Choice &sceneGraph)
+{
+    return QStringLiteral("Orrindel %1 (build %2)\nQt %3\nPlatform: %4\nScene graph: %5\n")
+        .arg(QStringLiteral(ORRINDEL_VERSION),
+             buildStampFrom(QStringLiteral(__DATE__), QStringLiteral(__TIME__)),
+             QString::fromLatin1(qVersion()), QGuiApplication::platformName(),
+             sceneGraph.description);
 }
 
 } // namespace
@@ -246,10 +260,18 @@ int runApplication(int &argc, char **argv, const QString &mainDocument)
     withoutOpenGLProbe();
 
     QApplication app(argc, argv);
+    useTheSameGlyphsEverywhere();
+    const scene_graph_choice::Choice sceneGraph = applySceneGraphChoice();
+    if (QCoreApplication::arguments().contains(QLatin1String("--version"))) {
+        std::printf("%s", qPrintable(diagnostics(sceneGraph)));
+        return 0;
+    }
+    qInfo().noquote() << "Scene graph:" << sceneGraph.description;
     auto engine = std::make_unique<QQmlApplicationEngine>();
 
     Language::applySavedSettings(engine.get());
     registerSingletons();
+    addImageProviders(engine.get());
     // Its worker thread must run before any document exists.
     Communication::getInstance();
 

@@ -101,6 +101,14 @@ Item {
             compare(face.color, Public.theme.btnReleaseColor)
         }
 
+        function stackIndex(parent, item) {
+            for (var i = 0; i < parent.children.length; ++i) {
+                if (parent.children[i] === item)
+                    return i
+            }
+            return -1
+        }
+
         function test_press_sinks_the_face_data() { return kinds_data() }
         function test_press_sinks_the_face(data) {
             var b = make(data.kind)
@@ -111,9 +119,10 @@ Item {
             var before = content.mapToItem(root, 0, 0)
             compare(drop.source, face)
             compare(inner.source, face)
-            // Cached with a hardware scene graph only (the software one redraws caches).
-            var hardware = b.GraphicsInfo.api !== GraphicsInfo.Software
-            compare([drop.cached, inner.cached], [hardware, hardware])
+            // Drawn from images, so every scene graph shows them: the drop
+            // shadow beneath the face, the inner one on it.
+            compare([drop.children[0].status, inner.children[0].status], [Image.Ready, Image.Ready])
+            verify(stackIndex(b, drop) < stackIndex(b, face) && stackIndex(b, face) < stackIndex(b, inner))
             compare([drop.horizontalOffset, drop.verticalOffset, inner.horizontalOffset, inner.verticalOffset],
                     [-1, -1, -1, -1])
             compare(drop.color, Public.theme.btnShadowLight)

@@ -4,7 +4,9 @@
 // (import OrrindelTest 1.0), and their process and working folder as
 // TestHost.
 
+#include "image_providers.h"
 #include "resources.h"
+#include "scene_graph_choice.h"
 #include "sim_peer.h"
 #include "singletons.h"
 #include "test_host.h"
@@ -21,9 +23,12 @@ public slots:
     void applicationAvailable()
     {
         registerSingletons();
+        useTheSameGlyphsEverywhere();
         qmlRegisterType<SimPeer>("OrrindelTest", 1, 0, "SimPeer");
         qmlRegisterType<TestHost>("OrrindelTest", 1, 0, "TestHost");
     }
+
+    void qmlEngineAvailable(QQmlEngine *engine) { addImageProviders(engine); }
 };
 
 int main(int argc, char *argv[])

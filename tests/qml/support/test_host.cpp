@@ -99,7 +99,8 @@ void TestHost::retranslate()
 }
 
 int TestHost::differingPixels(const QString &actualPath, const QString &expectedPath,
-                              const QVariantList &masks, const QString &diffPath) const
+                              const QVariantList &masks, const QString &diffPath,
+                              int tolerance) const
 {
     const QImage actual = QImage(actualPath).convertToFormat(QImage::Format_ARGB32);
     const QImage expected = QImage(expectedPath).convertToFormat(QImage::Format_ARGB32);
@@ -117,7 +118,12 @@ int TestHost::differingPixels(const QString &actualPath, const QString &expected
         for (int x = 0; x < actual.width(); ++x) {
             const bool masked = std::any_of(left.begin(), left.end(),
                                             [&](const QRect &r) { return r.contains(x, y); });
-            if (!masked && actual.pixel(x, y) != expected.pixel(x, y)) {
+            const QRgb a = actual.pixel(x, y);
+            const QRgb e = expected.pixel(x, y);
+            const int distance =
+                std::max({std::abs(qRed(a) - qRed(e)), std::abs(qGreen(a) - qGreen(e)),
+                          std::abs(qBlue(a) - qBlue(e))});
+            if (!masked && distance > tolerance) {
                 ++count;
                 diff.setPixel(x, y, qRgb(255, 0, 0));
             }

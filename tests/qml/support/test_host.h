@@ -37,9 +37,11 @@ public:
     // Pixels that differ between two pictures of the same size, leaving out
     // the rectangles in masks ({x, y, width, height} in pixels); -1 when a
     // picture cannot be read or the sizes differ. With diffPath, a picture
-    // of the differences (red) is written there when there are any.
+    // of the differences (red) is written there when there are any. A pixel
+    // differs when a colour channel differs by more than tolerance.
     Q_INVOKABLE int differingPixels(const QString &actualPath, const QString &expectedPath,
-                                    const QVariantList &masks, const QString &diffPath = {}) const;
+                                    const QVariantList &masks, const QString &diffPath = {},
+                                    int tolerance = 0) const;
     // The window's picture as it is drawn now, written to path.
     Q_INVOKABLE bool saveWindow(QObject *window, const QString &path) const;
     // The folder of this source file's suites (for pictures kept beside them).
