@@ -1,19 +1,25 @@
 // The chart recording: memory of four full recordings as the status page
 // keeps them, the cost of a push, and building (and writing) the export text
-// of a full pump-current recording. For comparison, the same export built in
-// JavaScript from a list of entry objects.
+// of a full pump-current recording, on the calling thread and on a worker
+// (what the interface thread still pays, and its longest wait for a turn).
+// For comparison, the same export built in JavaScript from a list of entry
+// objects.
 
 #include "services/file.h"
+#include "services/wave_recording.h"
 #include "services/wave_store.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QJSEngine>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <cstdio>
 #include <memory>
@@ -135,6 +141,69 @@ void BM_SaveFullPumpRecording(benchmark::State &state)
     state.counters["file_MB"] = double(QFileInfo(path).size()) / kMiB;
 }
 BENCHMARK(BM_SaveFullPumpRecording)->Iterations(2)->Unit(benchmark::kMillisecond);
+
+// What an export costs the thread that asks for it: a snapshot of the
+// block pointers.
+void BM_SnapshotFullPumpRecording(benchmark::State &state)
+{
+    const WaveStore &store = fullPumpRecording();
+    for (auto _ : state) {
+        const WaveSnapshot snapshot = store.snapshot();
+        benchmark::DoNotOptimize(snapshot.size());
+    }
+}
+BENCHMARK(BM_SnapshotFullPumpRecording)->Unit(benchmark::kMicrosecond);
+
+// WaveRecording::exportTo of a full pump-current recording, the event loop
+// of the asking thread running meanwhile as the window's does: the time
+// exportTo takes, the longest gap between turns of the event loop (a timer
+// asking for one every 5 ms) until exportFinished, and the whole export.
+void BM_ExportToFullPumpRecording(benchmark::State &state)
+{
+    WaveRecording recording;
+    recording.setCurveCount(4);
+    QRandomGenerator rng(7);
+    QVariantList values{0.0, 0.0, 0.0, 0.0};
+    for (qsizetype i = 0; i < kFull; ++i) {
+        for (QVariant &v : values)
+            v = reading(rng);
+        recording.append(kStart + 500.0 * double(i), values);
+    }
+    QTemporaryDir dir;
+    const QString path = QDir(dir.path()).filePath("wave.csv");
+    double asked = 0, longest = 0, total = 0;
+    bool ok = true;
+    for (auto _ : state) {
+        QEventLoop loop;
+        QElapsedTimer clock;
+        qint64 last = 0, gap = 0;
+        QTimer tick;
+        tick.setTimerType(Qt::PreciseTimer);
+        tick.setInterval(5);
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            gap = qMax(gap, clock.elapsed() - last);
+            last = clock.elapsed();
+        });
+        QObject::connect(&recording, &WaveRecording::exportFinished, &loop, [&](bool written) {
+            ok = ok && written;
+            loop.quit();
+        });
+        clock.start();
+        tick.start();
+        recording.exportTo(path, "时间戳", kPumpNames);
+        asked = qMax(asked, double(clock.nsecsElapsed()) / 1e6);
+        loop.exec();
+        total = qMax(total, double(clock.elapsed()));
+        longest = qMax(longest, double(qMax(gap, clock.elapsed() - last)));
+    }
+    if (!ok)
+        state.SkipWithError("exportTo failed");
+    state.counters["exportTo_ms"] = asked;
+    state.counters["longest_gap_ms"] = longest;
+    state.counters["export_ms"] = total;
+    state.counters["file_MB"] = double(QFileInfo(path).size()) / kMiB;
+}
+BENCHMARK(BM_ExportToFullPumpRecording)->Iterations(2)->Unit(benchmark::kMillisecond);
 
 // The same text from a JavaScript list of entry objects {time, vals}, the time
 // written at each push, as a chart written wholly in QML keeps it.

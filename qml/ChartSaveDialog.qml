@@ -34,14 +34,24 @@ Platform.FileDialog {
     }
 
     // Writes the export to the file a save dialog answered with (a URL or a
-    // local name); a failure is shown through msgBox. True when written.
+    // local name). The recording makes and writes it on a worker thread, one
+    // export after the other, and the window goes on meanwhile; its
+    // exportFinished tells how it went, and a failure is shown through msgBox.
     function saveWaveTo(fileUrl, withDate) {
-        var path = File.urlToLocalPath(String(fileUrl))
-        if (File.saveWave(path, waveText(withDate)))
-            return true
-        if (root.msgBox)
-            root.msgBox.showMsg(qsTranslate("NormalChart", "保存失败: ") + path, "error")
-        return false
+        var names = []
+        for (var i = 0; i < root.curves.length; ++i)
+            names.push(root.curves[i].name)
+        root.recording.exportTo(File.urlToLocalPath(String(fileUrl)),
+                                qsTranslate("NormalChart", "时间戳"), names, !!withDate)
+    }
+
+    Connections {
+        target: root.recording
+
+        function onExportFinished(ok, path) {
+            if (!ok && root.msgBox)
+                root.msgBox.showMsg(qsTranslate("NormalChart", "保存失败: ") + path, "error")
+        }
     }
 
     title: qsTranslate("NormalChart", "保存波形文件")

@@ -6,6 +6,8 @@ ButtonBase {
     id: root
 
     property url btnIcon: "qrc:/res/icons/baocun.svg"
+    // False: the button shows what its children draw instead of the icon.
+    property bool iconShown: true
     property color iconColor: Public.theme.btnIconColor
     property string tipText: qsTr("保存")
     property int iconWidth: width
@@ -32,6 +34,7 @@ ButtonBase {
     Item {
         id: iconBox
         objectName: "iconBox"
+        visible: root.iconShown
         width: root.iconWidth * 0.9
         height: width
         anchors.centerIn: parent

@@ -141,9 +141,10 @@ Item {
     }
 
     // Writes the export to the file a save dialog answered with (a URL or a
-    // local name); a failure is shown through msgBox. True when written.
+    // local name), off the interface thread: recordWaves.exportFinished tells
+    // when it is done; a failure is shown through msgBox.
     function saveWaveTo(fileUrl, withDate) {
-        return saveDialog.saveWaveTo(fileUrl, withDate)
+        saveDialog.saveWaveTo(fileUrl, withDate)
     }
 
     width: 400
@@ -365,11 +366,26 @@ Item {
             spacing: 8
 
             IconButton {
+                id: saveButton
+
                 objectName: "saveButton"
                 width: 28
                 height: 28
                 tipText: qsTr("保存波形")
+                // While an export is written, how far it is in place of the
+                // icon; a click meanwhile asks for one more, written after it.
+                iconShown: !recording.exporting
                 onClicked: root.openSaveDialog()
+
+                Text {
+                    objectName: "exportProgress"
+                    anchors.centerIn: parent
+                    visible: recording.exporting
+                    text: Math.floor(recording.exportProgress * 100) + "%"
+                    color: saveButton.iconColor
+                    font.pixelSize: 9
+                    font.bold: true
+                }
             }
 
             IconButton {

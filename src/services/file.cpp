@@ -15,26 +15,38 @@ File *File::getInstance()
 
 bool File::saveWave(QString path, QString waveStr)
 {
-    // QFile itself would print a warning for an empty name; this fails silently.
-    if (path.isEmpty())
-        return false;
-    // Written aside and put in place only when whole: a full disk shows only
-    // when the buffered bytes go out, and must neither pass for a success nor
-    // leave an earlier export cut short. A folder that only lets the file
-    // itself be written gets it written in place.
     QSaveFile file(path);
-    file.setDirectWriteFallback(true);
-    // Not in text mode: line ends are written as the text holds them.
-    if (!file.open(QIODevice::WriteOnly))
+    if (!openForReplacement(file))
         return false;
     const QByteArray waveStrBytes = waveStr.toLocal8Bit();
     const qint64 wlen = file.write(waveStrBytes);
     qDebug().noquote() << "waveStrBytes.length=" << waveStrBytes.length();
     qDebug().noquote() << "wlen=" << wlen;
+    // Not committed, the partial file goes with `file`.
+    if (wlen != waveStrBytes.length())
+        return false;
+    return commitReplacement(file);
+}
+
+bool File::openForReplacement(QSaveFile &file)
+{
+    // QFile itself would print a warning for an empty name; this fails silently.
+    if (file.fileName().isEmpty())
+        return false;
+    // Written aside and put in place only when whole: a full disk shows only
+    // when the buffered bytes go out, and must neither pass for a success nor
+    // leave an earlier export cut short. A folder that only lets the file
+    // itself be written gets it written in place.
+    file.setDirectWriteFallback(true);
+    // Not in text mode: line ends are written as the text holds them.
+    return file.open(QIODevice::WriteOnly);
+}
+
+bool File::commitReplacement(QSaveFile &file)
+{
     // commit() misses a failure that shows only when the buffered bytes go
-    // out (a full disk), so they go out first. Not committed, the partial
-    // file goes with `file`.
-    if (wlen != waveStrBytes.length() || !file.flush())
+    // out (a full disk), so they go out first.
+    if (!file.flush())
         return false;
     return file.commit();
 }

@@ -34,7 +34,8 @@ bool WaveStore::append(double timeMs, const double *values, int count)
         return false;
     const qsizetype at = first + entries;
     if (at / kBlockEntries == qsizetype(blocks.size()))
-        blocks.push_back(std::make_unique<double[]>(std::size_t(kBlockEntries * width)));
+        blocks.push_back(
+            std::shared_ptr<double[]>(new double[std::size_t(kBlockEntries * width)]()));
     double *record = blocks.back().get() + (at % kBlockEntries) * width;
     record[0] = time;
     const int stored = qMin(qMax(0, count), width - 1);
@@ -69,43 +70,85 @@ void WaveStore::clear()
 QString WaveStore::exportText(const QString &header, const QStringList &names,
                               TimeColumn timeColumn) const
 {
-    QString text = header;
-    for (const QString &name : names) {
-        text += QLatin1Char(',');
-        text += name;
-    }
-    if (entries == 0)
-        return text;
+    return WaveExportText(snapshot(), header, names, timeColumn).text();
+}
 
-    const int columns = int(names.size());
-    const int stored = qMin(columns, valuesPerEntry());
-    // About 30 characters of time text and 12 per value; grows if needed.
-    text.reserve(text.size() + entries * (32 + 12 * columns));
-    // Made only when used: the time-of-day formatter holds a day of texts.
-    std::optional<wave_text::TimeTextFormatter> times;
-    std::optional<wave_text::IsoTimeFormatter> dateTimes;
-    if (timeColumn == TimeColumn::IsoDateTime)
-        dateTimes.emplace();
-    else
-        times.emplace();
-    char number[wave_text::kNumberBufferSize];
-    for (qsizetype i = 0; i < entries; ++i) {
-        const double *r = record(i);
-        text += QLatin1Char('\n');
-        if (dateTimes)
-            dateTimes->append(qint64(r[0]), text);
-        else
-            times->append(qint64(r[0]), text);
-        for (int c = 0; c < columns; ++c) {
-            const double value = c < stored ? r[1 + c] : std::numeric_limits<double>::quiet_NaN();
-            text += QLatin1Char(',');
-            text += QLatin1String(number, wave_text::writeNumber(value, number));
-        }
-    }
-    return text;
+WaveSnapshot WaveStore::snapshot() const
+{
+    WaveSnapshot s;
+    s.width = width;
+    s.entries = entries;
+    s.first = first;
+    s.blocks.assign(blocks.begin(), blocks.end());
+    return s;
 }
 
 std::size_t WaveStore::allocatedBytes() const
 {
     return blocks.size() * std::size_t(kBlockEntries) * std::size_t(width) * sizeof(double);
+}
+
+struct WaveExportText::Formatters {
+    // Only the one in use: the time-of-day formatter holds a day of texts.
+    std::optional<wave_text::TimeTextFormatter> times;
+    std::optional<wave_text::IsoTimeFormatter> dateTimes;
+};
+
+WaveExportText::WaveExportText(WaveSnapshot entries, QString header, QStringList names,
+                               WaveStore::TimeColumn timeColumn)
+    : snapshot(std::move(entries))
+    , header(std::move(header))
+    , names(std::move(names))
+    , timeColumn(timeColumn)
+    , formatters(std::make_unique<Formatters>())
+{
+    if (timeColumn == WaveStore::TimeColumn::IsoDateTime)
+        formatters->dateTimes.emplace();
+    else
+        formatters->times.emplace(QLocale());
+}
+
+WaveExportText::~WaveExportText() = default;
+WaveExportText::WaveExportText(WaveExportText &&) noexcept = default;
+WaveExportText &WaveExportText::operator=(WaveExportText &&) noexcept = default;
+
+QString WaveExportText::headerLine() const
+{
+    QString text = header;
+    for (const QString &name : names) {
+        text += QLatin1Char(',');
+        text += name;
+    }
+    return text;
+}
+
+void WaveExportText::appendLines(qsizetype from, qsizetype to, QString &out)
+{
+    const int columns = int(names.size());
+    const int stored = qMin(columns, snapshot.valuesPerEntry());
+    char number[wave_text::kNumberBufferSize];
+    for (qsizetype i = from; i < to; ++i) {
+        const double *r = snapshot.record(i);
+        out += QLatin1Char('\n');
+        if (formatters->dateTimes)
+            formatters->dateTimes->append(qint64(r[0]), out);
+        else
+            formatters->times->append(qint64(r[0]), out);
+        for (int c = 0; c < columns; ++c) {
+            const double value = c < stored ? r[1 + c] : std::numeric_limits<double>::quiet_NaN();
+            out += QLatin1Char(',');
+            out += QLatin1String(number, wave_text::writeNumber(value, number));
+        }
+    }
+}
+
+QString WaveExportText::text()
+{
+    QString text = headerLine();
+    if (lines() == 0)
+        return text;
+    // About 30 characters of time text and 12 per value; grows if needed.
+    text.reserve(text.size() + lines() * (32 + 12 * int(names.size())));
+    appendLines(0, lines(), text);
+    return text;
 }

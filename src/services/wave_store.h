@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <deque>
 #include <memory>
+#include <vector>
 
 // The recording behind a real-time chart: one entry per push (a time and one
 // value per curve), oldest first, capped, exported as comma-separated text.
@@ -29,6 +30,14 @@
 // A JavaScript list of entry objects costs some 600 bytes an entry; here an
 // entry is (1 + values per entry) doubles, kept in blocks that are allocated
 // as the recording grows and freed as the oldest entries leave.
+//
+// A snapshot (WaveSnapshot) shares the blocks: a push writes only past the
+// last entry and nothing held is ever written over, so a snapshot reads its
+// entries on another thread while the store goes on, and keeps the blocks it
+// needs alive after the store has let them go. Taking one copies a pointer
+// per 4096 entries.
+
+class WaveSnapshot;
 
 // The entries, without QML.
 class WaveStore {
@@ -67,6 +76,9 @@ public:
     // Bytes held by the entry blocks.
     std::size_t allocatedBytes() const;
 
+    // The entries as they are now (see above).
+    WaveSnapshot snapshot() const;
+
     static constexpr qsizetype kBlockEntries = 4096;
 
 private:
@@ -81,5 +93,65 @@ private:
     qsizetype cap = kDefaultCapacity;
     qsizetype entries = 0;
     qsizetype first = 0; // position of the oldest entry in the first block
-    std::deque<std::unique_ptr<double[]>> blocks;
+    std::deque<std::shared_ptr<double[]>> blocks;
+};
+
+// The entries of a store at one moment, read-only; safe to read on another
+// thread (see above).
+class WaveSnapshot {
+public:
+    WaveSnapshot() = default;
+
+    int valuesPerEntry() const { return width - 1; }
+    qsizetype size() const { return entries; }
+
+    double timeAt(qsizetype i) const { return record(i)[0]; }
+    double valueAt(qsizetype i, int curve) const { return record(i)[1 + curve]; }
+
+private:
+    friend class WaveStore;
+    friend class WaveExportText;
+
+    const double *record(qsizetype i) const
+    {
+        const qsizetype at = first + i;
+        return blocks[std::size_t(at / WaveStore::kBlockEntries)].get() +
+               (at % WaveStore::kBlockEntries) * width;
+    }
+
+    int width = 1;
+    qsizetype entries = 0;
+    qsizetype first = 0;
+    std::vector<std::shared_ptr<const double[]>> blocks;
+};
+
+// The export text of a snapshot, made a piece at a time: the header line,
+// then the data lines, range after range, on any one thread. The time of day
+// is written in the default locale, and with the time zone's name, of the
+// moment this is made (see wave_text::TimeTextFormatter).
+class WaveExportText {
+public:
+    WaveExportText(WaveSnapshot entries, QString header, QStringList names,
+                   WaveStore::TimeColumn timeColumn = WaveStore::TimeColumn::TimeOfDay);
+    ~WaveExportText();
+    WaveExportText(WaveExportText &&) noexcept;
+    WaveExportText &operator=(WaveExportText &&) noexcept;
+
+    // Data lines, one per entry.
+    qsizetype lines() const { return snapshot.size(); }
+    // The header, then "," and each name.
+    QString headerLine() const;
+    // Appends "\n" and the data line of each entry in [from, to).
+    void appendLines(qsizetype from, qsizetype to, QString &out);
+    // The whole text.
+    QString text();
+
+private:
+    struct Formatters;
+
+    WaveSnapshot snapshot;
+    QString header;
+    QStringList names;
+    WaveStore::TimeColumn timeColumn;
+    std::unique_ptr<Formatters> formatters;
 };

@@ -39,9 +39,26 @@ QTime localTime(qint64 epochSecond)
     return QDateTime::fromMSecsSinceEpoch(epochSecond * 1000, Qt::LocalTime).time();
 }
 
-QString formatTimeOfDay(const QTime &time)
+QString formatTimeOfDay(const QLocale &locale, const QTime &time)
 {
-    return QLocale().toString(time, QLocale::LongFormat);
+    return locale.toString(time, QLocale::LongFormat);
+}
+
+// Stands for the time zone's name in a format: no pattern letter, so the
+// locale copies it as it is; a private-use character, so no text holds it.
+constexpr QChar kZoneMark(0xE000);
+
+// The format with each time-zone name ('t' outside quotes) marked.
+QString markZoneNames(const QString &format)
+{
+    QString marked;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == QLatin1Char('\''))
+            quoted = !quoted; // "''" toggles twice: a quote, inside quotes or out
+        marked += (c == QLatin1Char('t') && !quoted) ? kZoneMark : c;
+    }
+    return marked;
 }
 
 void appendMilliseconds(qint64 timeMs, QString &out)
@@ -131,7 +148,7 @@ bool clipTime(double timeMs, double *clipped)
 
 QString timeText(qint64 timeMs)
 {
-    QString text = formatTimeOfDay(localTime(floorDiv(timeMs, 1000)));
+    QString text = formatTimeOfDay(QLocale(), localTime(floorDiv(timeMs, 1000)));
     appendMilliseconds(timeMs, text);
     return text;
 }
@@ -158,10 +175,31 @@ void IsoTimeFormatter::append(qint64 timeMs, QString &out)
     out += QLatin1Char(char('0' + ms % 10));
 }
 
-TimeTextFormatter::TimeTextFormatter()
-    : minute(std::numeric_limits<qint64>::min())
+TimeTextFormatter::TimeTextFormatter(const QLocale &locale)
+    : locale(locale)
+    , minute(std::numeric_limits<qint64>::min())
     , timesOfDay(int(kSecondsPerDay))
 {
+    // The name the long format asks for on every call: that of now.
+    zoneName = QDateTime::currentDateTime().timeZoneAbbreviation();
+    markedFormat = markZoneNames(locale.timeFormat(QLocale::LongFormat));
+    // The system locale may format the long time another way than by its
+    // format (its time and number categories can differ): then as before.
+    for (const QTime &probe : {QTime(1, 2, 3), QTime(13, 14, 15)}) {
+        if (formatTimeOfDay(probe) != wave_text::formatTimeOfDay(locale, probe)) {
+            markedFormat = QString();
+            break;
+        }
+    }
+}
+
+QString TimeTextFormatter::formatTimeOfDay(const QTime &time) const
+{
+    if (markedFormat.isNull())
+        return wave_text::formatTimeOfDay(locale, time);
+    QString text = locale.toString(time, markedFormat);
+    text.replace(kZoneMark, zoneName);
+    return text;
 }
 
 int TimeTextFormatter::localSecondOfDay(qint64 epochSecond)

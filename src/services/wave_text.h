@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QLocale>
 #include <QString>
+#include <QTime>
 #include <QVector>
 
 #include <limits>
@@ -47,11 +49,16 @@ private:
 // timeText for many times in a row. Converting to local time and formatting
 // through QLocale cost microseconds each; this converts once per minute
 // (exactly, second by second, in a minute where the UTC offset changes) and
-// formats each time of day once. Answers as timeText would at the moment of
-// construction; one formatter per export.
+// formats each time of day once. Answers as timeText would, in the given
+// locale, at the moment of construction; one formatter per export.
+//
+// Usable on another thread once made: the time zone's name that the long
+// format shows is asked for here, once. Qt reads it from the C library's
+// tzname, which a local-time conversion on any thread rewrites while it runs,
+// so a name asked for during an export on another thread may come back empty.
 class TimeTextFormatter {
 public:
-    TimeTextFormatter();
+    explicit TimeTextFormatter(const QLocale &locale = QLocale());
     // Appends the time text of timeMs to out.
     void append(qint64 timeMs, QString &out);
     QString text(qint64 timeMs);
@@ -59,7 +66,13 @@ public:
 private:
     int localSecondOfDay(qint64 epochSecond);
     const QString &timeOfDayText(int secondOfDay);
+    QString formatTimeOfDay(const QTime &time) const;
 
+    QLocale locale;
+    // The long format with a mark for the zone's name, and that name; a null
+    // format where this would not give the locale's own texts.
+    QString markedFormat;
+    QString zoneName;
     qint64 minute;
     int offsetAtStart = 0; // UTC offsets (s) at the minute's first and last second
     int offsetAtEnd = 0;

@@ -2,7 +2,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
+
+#include <unistd.h>
 
 // A fresh working directory per case: the services use "./config.ini", and a
 // new file keeps QSettings' per-file cache from serving another case's content.
@@ -26,3 +29,20 @@ struct ScopedWorkDir {
         return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
     }
 };
+
+// Makes a path read-only even for root (chattr), or answers false.
+inline bool makeReadOnly(const QString &path)
+{
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    if (geteuid() != 0)
+        return true;
+    return QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), path}) == 0;
+}
+
+inline void makeWritable(const QString &path)
+{
+    if (geteuid() == 0)
+        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path});
+    QFile::setPermissions(path,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}

@@ -6,6 +6,7 @@
 #include "services/session_journal_database.h"
 #include "services/session_journal_writer.h"
 #include "services/wave_recording.h"
+#include "services_test_support.h"
 
 #include <QDir>
 #include <QFile>
@@ -99,23 +100,6 @@ struct Inspector {
     }
     QString name;
 };
-
-// Makes a path read-only even for root (chattr), or answers false.
-bool makeReadOnly(const QString &path)
-{
-    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    if (geteuid() != 0)
-        return true;
-    return QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), path}) == 0;
-}
-
-void makeWritable(const QString &path)
-{
-    if (geteuid() == 0)
-        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path});
-    QFile::setPermissions(path,
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-}
 
 } // namespace
 

@@ -1,10 +1,13 @@
 #include "services/wave_recording.h"
 #include "services/wave_store.h"
 #include "services/wave_text.h"
+#include "services_test_support.h"
 #include "singletons.h"
 #include "wave_test_support.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QtTest>
 
 #include <algorithm>
@@ -73,6 +76,54 @@ QVector<double> interestingTimes(const QByteArray &zone, QRandomGenerator &rng)
     return times;
 }
 
+// A pushed recording: its times and rows, as the oracle takes them.
+struct Pushed {
+    QVector<double> times;
+    QVector<QVector<double>> rows;
+};
+
+// Pushes every 0 to 1 s from kBase, awkward values.
+Pushed push(WaveRecording &recording, qsizetype pushes, QRandomGenerator &rng)
+{
+    Pushed pushed;
+    double t = kBase;
+    for (qsizetype n = 0; n < pushes; ++n) {
+        t += double(rng.bounded(1000));
+        QVector<double> row;
+        QVariantList values;
+        for (int c = 0; c < recording.curveCount(); ++c) {
+            row.append(wavetest::awkwardDouble(rng));
+            values.append(row.last());
+        }
+        recording.append(t, values);
+        pushed.times.append(t);
+        pushed.rows.append(row);
+    }
+    return pushed;
+}
+
+// A full seven-day recording of four curves, pushes 500 ms apart, values as
+// the pump currents read (counts times 0.001).
+void fillFullPumpRecording(WaveRecording &recording)
+{
+    recording.setCurveCount(4);
+    QRandomGenerator rng(7);
+    QVariantList values{0.0, 0.0, 0.0, 0.0};
+    for (qsizetype n = 0; n < WaveStore::kDefaultCapacity; ++n) {
+        for (QVariant &v : values)
+            v = double(rng.bounded(12000)) * 0.001;
+        recording.append(kBase + 500.0 * double(n), values);
+    }
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+const QStringList kCurrents{"电流1", "电流2", "电流3", "电流4"};
+
 } // namespace
 
 class TestWaveRecording : public QObject {
@@ -93,6 +144,14 @@ private slots:
     void exportMatchesAListOfEntryObjects_data();
     void exportMatchesAListOfEntryObjects();
     void exportHeaderAndColumns();
+    void exportToWritesTheTextOfTheMomentAsked_data();
+    void exportToWritesTheTextOfTheMomentAsked();
+    void failedExportLeavesTheFileAsItWas_data();
+    void failedExportLeavesTheFileAsItWas();
+    void exportsAskedMeanwhileFollowInTurn();
+    void destroyedDuringAnExportCommitsNothing_data();
+    void destroyedDuringAnExportCommitsNothing();
+    void eventLoopRunsThroughAFullExport();
     // In QML.
     void qmlTypeUnderItsOwnImport();
 
@@ -409,6 +468,231 @@ void TestWaveRecording::exportHeaderAndColumns()
                             "\n1969-12-31T23:59:59.999,3,4\n1971-01-01T00:00:00.007,5,6"));
     recording.clear();
     QCOMPARE(recording.exportText("Time", names), QStringLiteral("Time,电流1,电流2"));
+}
+
+void TestWaveRecording::exportToWritesTheTextOfTheMomentAsked_data()
+{
+    QTest::addColumn<QByteArray>("zone");
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<bool>("withDate");
+    QTest::addColumn<int>("curves");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<int>("cap");
+    QTest::addColumn<int>("pushes");
+    // More lines than the worker makes at a time, the oldest block dropped.
+    QTest::newRow("Berlin zh_CN, time of day")
+        << QByteArray("Europe/Berlin") << "zh_CN" << false << 2 << 2 << 12000 << 20000;
+    QTest::newRow("New York en_US, with date, a column beyond the curves")
+        << QByteArray("America/New_York") << "en_US" << true << 3 << 4 << 1209600 << 9000;
+    QTest::newRow("nothing recorded") << QByteArray("UTC") << "C" << false << 1 << 1 << 10 << 0;
+}
+
+// The file holds what exportText gave when exportTo was called, pushes and a
+// clear meanwhile notwithstanding, in the local 8-bit encoding; its text is
+// the oracle's export (with its ISO times in the first column for the dated).
+void TestWaveRecording::exportToWritesTheTextOfTheMomentAsked()
+{
+    QFETCH(QByteArray, zone);
+    QFETCH(QString, locale);
+    QFETCH(bool, withDate);
+    QFETCH(int, curves);
+    QFETCH(int, columns);
+    QFETCH(int, cap);
+    QFETCH(int, pushes);
+    ScopedZoneAndLocale scope(zone, QLocale(locale));
+    QRandomGenerator rng(seed);
+    WaveRecording recording;
+    recording.setCurveCount(curves);
+    recording.setCapacity(cap);
+    Pushed pushed = push(recording, pushes, rng);
+    const QStringList names = kCurrents.mid(0, columns);
+    const QString text = recording.exportText("时间戳", names, withDate);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("波形 1.csv");
+    QSignalSpy finished(&recording, &WaveRecording::exportFinished);
+    recording.exportTo(path, "时间戳", names, withDate);
+    QVERIFY(recording.isExporting());
+    push(recording, 5000, rng);
+    recording.clear();
+    QVERIFY(finished.wait(60000));
+    QCOMPARE(finished.takeFirst(), (QVariantList{true, path}));
+    QVERIFY(!recording.isExporting());
+    QCOMPARE(recording.exportProgress(), 1.0);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"波形 1.csv"});
+    QCOMPARE(readFile(path), text.toLocal8Bit());
+
+    for (QVector<double> &row : pushed.rows) {
+        while (row.size() < columns)
+            row.append(kNaN); // a column beyond the curves
+    }
+    QStringList expected =
+        oracle->exportText(cap, "时间戳", names, pushed.times, pushed.rows).split('\n');
+    if (withDate) {
+        const QStringList iso = oracle->isoTimeTexts(pushed.times.mid(qMax(0, pushes - cap)));
+        for (int i = 1; i < expected.size(); ++i)
+            expected[i] = iso[i - 1] + expected[i].mid(expected[i].indexOf(','));
+    }
+    const QStringList written = QString::fromLocal8Bit(readFile(path)).split('\n');
+    QCOMPARE(written.size(), expected.size());
+    for (int i = 0; i < written.size(); ++i)
+        QCOMPARE(written[i], expected[i]);
+}
+
+void TestWaveRecording::failedExportLeavesTheFileAsItWas_data()
+{
+    QTest::addColumn<QString>("name");  // in a folder holding wave.csv
+    QTest::addColumn<bool>("readOnly"); // wave.csv cannot be written
+    QTest::newRow("missing folder") << "no/such/wave.csv" << false;
+    QTest::newRow("a folder's name") << "sub" << false;
+    QTest::newRow("read-only file") << "wave.csv" << true;
+    QTest::newRow("empty name") << "" << false;
+}
+
+// Reported as a failure, and neither the file nor its folder changes.
+void TestWaveRecording::failedExportLeavesTheFileAsItWas()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, readOnly);
+    QTemporaryDir dir;
+    const QString old = dir.filePath("wave.csv");
+    const QByteArray content("Time,old\n1,2");
+    QVERIFY(QDir(dir.path()).mkdir("sub"));
+    QFile file(old);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    file.close();
+    if (readOnly && !makeReadOnly(old)) {
+        makeWritable(old);
+        QSKIP("cannot make a read-only file here (root without chattr)");
+    }
+    const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden);
+
+    WaveRecording recording;
+    recording.append(kBase, {1.5});
+    QSignalSpy finished(&recording, &WaveRecording::exportFinished);
+    const QString path = name.isEmpty() ? name : dir.filePath(name);
+    recording.exportTo(path, "Time", {"a"});
+    const bool done = finished.wait(60000);
+    if (readOnly)
+        makeWritable(old);
+    QVERIFY(done);
+    QCOMPARE(finished.takeFirst(), (QVariantList{false, path}));
+    QVERIFY(!recording.isExporting());
+    QCOMPARE(readFile(old), content);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden), before);
+}
+
+// Three exports asked for at once run one after the other, in the order
+// asked: the second, to the same file, replaces the first's text; exporting
+// stays true until the last has finished.
+void TestWaveRecording::exportsAskedMeanwhileFollowInTurn()
+{
+    ScopedZoneAndLocale scope("Europe/Berlin", QLocale("de_DE"));
+    QRandomGenerator rng(seed);
+    WaveRecording recording;
+    recording.setCurveCount(2);
+    push(recording, 30000, rng);
+    QTemporaryDir dir;
+    const QString a = dir.filePath("a.csv"), b = dir.filePath("b.csv");
+    const QStringList names = kCurrents.mid(0, 2);
+
+    QStringList expected{recording.exportText("T", names)};
+    recording.exportTo(a, "T", names);
+    push(recording, 1, rng);
+    expected.append(recording.exportText("T", names, true));
+    recording.exportTo(a, "T", names, true);
+    expected.append(recording.exportText("X", names.mid(1)));
+    recording.exportTo(b, "X", names.mid(1));
+
+    QStringList order;
+    QList<bool> exportingThen;
+    connect(&recording, &WaveRecording::exportFinished, this, [&](bool ok, const QString &path) {
+        QVERIFY(ok);
+        order.append(path);
+        exportingThen.append(recording.isExporting());
+        // Each finished file is whole when the next begins.
+        QCOMPARE(readFile(path), expected[order.size() - 1].toLocal8Bit());
+    });
+    QSignalSpy exporting(&recording, &WaveRecording::exportingChanged);
+    QTRY_COMPARE_WITH_TIMEOUT(order.size(), 3, 60000);
+    QCOMPARE(order, (QStringList{a, a, b}));
+    QCOMPARE(exportingThen, (QList<bool>{true, true, false}));
+    QCOMPARE(exporting.count(), 1); // to false, once
+    QCOMPARE(readFile(a), expected[1].toLocal8Bit());
+    QCOMPARE(readFile(b), expected[2].toLocal8Bit());
+}
+
+void TestWaveRecording::destroyedDuringAnExportCommitsNothing_data()
+{
+    QTest::addColumn<bool>("midway");
+    QTest::newRow("right after asking") << false;
+    QTest::newRow("midway") << true;
+}
+
+// The file being written and the one waiting stay as they were, nothing is
+// left beside them, and nothing is reported.
+void TestWaveRecording::destroyedDuringAnExportCommitsNothing()
+{
+    QFETCH(bool, midway);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("wave.csv");
+    const QByteArray content("Time,old\n1,2");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    file.close();
+
+    auto recording = std::make_unique<WaveRecording>();
+    fillFullPumpRecording(*recording);
+    QSignalSpy finished(recording.get(), &WaveRecording::exportFinished);
+    recording->exportTo(path, "Time", kCurrents);
+    recording->exportTo(dir.filePath("next.csv"), "Time", kCurrents);
+    if (midway)
+        QTRY_VERIFY_WITH_TIMEOUT(recording->exportProgress() > 0, 60000);
+    QVERIFY(recording->exportProgress() < 1);
+    recording.reset();
+    QCOMPARE(finished.count(), 0);
+    QCOMPARE(readFile(path), content);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{"wave.csv"});
+}
+
+// The longest time the event loop waits for a turn while a full seven-day
+// recording is exported (printed; bench_recording prints it with the
+// synchronous export's for comparison). The bound is only a gross one:
+// the machine may be busy.
+void TestWaveRecording::eventLoopRunsThroughAFullExport()
+{
+    WaveRecording recording;
+    fillFullPumpRecording(recording);
+    QTemporaryDir dir;
+    QSignalSpy finished(&recording, &WaveRecording::exportFinished);
+    QSignalSpy progressed(&recording, &WaveRecording::exportProgressChanged);
+
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0, longest = 0;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    tick.setInterval(5);
+    connect(&tick, &QTimer::timeout, this, [&] {
+        const qint64 now = clock.elapsed();
+        longest = qMax(longest, now - last);
+        last = now;
+    });
+    tick.start();
+    recording.exportTo(dir.filePath("wave.csv"), "时间戳", kCurrents);
+    const qint64 asked = clock.elapsed();
+    QVERIFY(finished.wait(120000));
+    const qint64 total = clock.elapsed();
+    QCOMPARE(finished.takeFirst().at(0).toBool(), true);
+    qInfo("export of %d lines: exportTo returned after %lld ms, finished after %lld ms; "
+          "longest event-loop gap %lld ms; %d progress notices",
+          int(recording.count()), asked, total, longest, int(progressed.count()));
+    QVERIFY2(longest < 1000, qPrintable(QString::number(longest)));
+    // About one a progress interval (100 ms; a timer may fire a little
+    // early), and the end.
+    QVERIFY2(progressed.count() <= total / 90 + 2, qPrintable(QString::number(progressed.count())));
+    QCOMPARE(QFileInfo(dir.filePath("wave.csv")).size() > 50 * 1000 * 1000, true);
 }
 
 // JavaScript lists and undefined cross into the store; count notifies; the

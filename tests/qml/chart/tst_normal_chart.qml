@@ -35,6 +35,13 @@ Item {
         }
     }
 
+    Component {
+        id: exportSpy
+        SignalSpy {
+            signalName: "exportFinished"
+        }
+    }
+
     TestCase {
         id: test
         name: "NormalChart"
@@ -341,7 +348,10 @@ Item {
             var chart = makeChart({ "msgBox": box })
             chart.autoPush([1, 2])
             var url = "file:///no/such/folder/wave.csv"
-            verify(!chart.saveWaveTo(url))
+            var finished = createTemporaryObject(exportSpy, root, { "target": chart.recordWaves })
+            chart.saveWaveTo(url)
+            finished.wait()
+            compare(finished.signalArguments[0][0], false)
             compare(box.calls.length, 1)
             compare(box.calls[0].text, "保存失败: /no/such/folder/wave.csv")
             compare(box.calls[0].kind, "error")
@@ -367,8 +377,11 @@ Item {
             var url = tmp + "/orrindel chart 波形.csv"
             chart.saveDialog.file = url
             chart.saveDialog.selectedNameFilter.index = data.filter
+            var finished = createTemporaryObject(exportSpy, root, { "target": chart.recordWaves })
             chart.saveDialog.accept()
             chart.saveDialog.selectedNameFilter.index = 0
+            finished.wait()
+            compare(finished.signalArguments[0][0], true)
             compare(box.calls.length, 0)
             var written = readFile(url)
             compare(written, chart.waveText(data.filter === 1))
@@ -382,6 +395,37 @@ Item {
             }
             compare(chart.saveDialog.title, "保存波形文件")
             compare(chart.saveDialog.nameFilters, ["波形文件 (*.csv)", "带日期的CSV (ISO 8601) (*.csv)"])
+        }
+
+        // While exports are written the save button shows how far the one
+        // under way is instead of its icon; one asked for meanwhile follows.
+        function test_saveButtonShowsTheExportUnderWay() {
+            var box = createTemporaryObject(msgBoxComponent, root)
+            var chart = makeChart({ "msgBox": box })
+            for (var i = 0; i < 50; ++i)
+                chart.autoPush([i, -i])
+            var save = findChild(chart, "saveButton")
+            var icon = findChild(save, "iconBox")
+            var progress = findChild(save, "exportProgress")
+            verify(icon.visible)
+            verify(!progress.visible)
+            var tmp = Platform.StandardPaths.writableLocation(Platform.StandardPaths.TempLocation)
+            var finished = createTemporaryObject(exportSpy, root, { "target": chart.recordWaves })
+            chart.saveWaveTo(tmp + "/orrindel-first.csv")
+            chart.saveWaveTo(tmp + "/orrindel-second.csv", true)
+            verify(chart.recordWaves.exporting)
+            verify(!icon.visible)
+            verify(progress.visible)
+            verify(/^\d{1,3}%$/.test(progress.text), progress.text)
+            tryCompare(finished, "count", 2)
+            compare(finished.signalArguments[0][1], File.urlToLocalPath(tmp + "/orrindel-first.csv"))
+            compare(finished.signalArguments[1][1], File.urlToLocalPath(tmp + "/orrindel-second.csv"))
+            verify(!chart.recordWaves.exporting)
+            verify(icon.visible)
+            verify(!progress.visible)
+            compare(readFile(tmp + "/orrindel-first.csv"), chart.waveText())
+            compare(readFile(tmp + "/orrindel-second.csv"), chart.waveText(true))
+            compare(box.calls.length, 0)
         }
 
         function test_saveDialogProposesWave() {
