@@ -365,27 +365,9 @@ Item {
             y: 6
             spacing: 8
 
-            IconButton {
-                id: saveButton
-
-                objectName: "saveButton"
-                width: 28
-                height: 28
-                tipText: qsTr("保存波形")
-                // While an export is written, how far it is in place of the
-                // icon; a click meanwhile asks for one more, written after it.
-                iconShown: !recording.exporting
+            ChartSaveButton {
+                recording: root.recordWaves
                 onClicked: root.openSaveDialog()
-
-                Text {
-                    objectName: "exportProgress"
-                    anchors.centerIn: parent
-                    visible: recording.exporting
-                    text: Math.floor(recording.exportProgress * 100) + "%"
-                    color: saveButton.iconColor
-                    font.pixelSize: 9
-                    font.bold: true
-                }
             }
 
             IconButton {
