@@ -4,7 +4,7 @@
 #include "port_list.h"
 #include "protocol/data_process.h"
 #include "serial_port.h"
-#include "thread_order.h"
+#include "common/thread_order.h"
 
 #include <QDebug>
 

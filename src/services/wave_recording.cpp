@@ -1,5 +1,7 @@
 #include "wave_recording.h"
 
+#include "common/thread_order.h"
+
 #include "file.h"
 #include "session_journal.h"
 #include "wave_text.h"
@@ -103,6 +105,7 @@ WaveRecording::~WaveRecording()
     if (exportThread) {
         exports.front()->stop = true;
         exportThread->wait();
+        threadEndAwaited(exports.front().get());
         delete exportThread;
     }
 }
@@ -228,7 +231,10 @@ void WaveRecording::startExport()
 {
     ExportJob *job = exports.front().get();
     job->prepare();
-    exportThread = QThread::create([job] { job->ok = job->write(); });
+    exportThread = QThread::create([job] {
+        job->ok = job->write();
+        threadEndReached(job);
+    });
     connect(exportThread, &QThread::finished, this, &WaveRecording::finishExport,
             Qt::QueuedConnection);
     setProgress(0);
@@ -240,6 +246,7 @@ void WaveRecording::finishExport()
 {
     // finished() comes just before the thread ends.
     exportThread->wait();
+    threadEndAwaited(exports.front().get());
     delete exportThread;
     exportThread = nullptr;
     progressTimer.stop();
