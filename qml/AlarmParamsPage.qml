@@ -214,6 +214,15 @@ Item {
             width: paramRect.width
             height: paramRect.height
             cache: false
+            source: snapshot.url
+        }
+
+        BlurredSnapshot {
+            id: snapshot
+
+            source: paramRect
+            radius: 12
+            samples: 16
         }
 
         // Taken soon after a change, and once more when the controls'
@@ -234,11 +243,8 @@ Item {
                     interval = 500
                     restart()
                 }
-                if (!lockOverlay.visible || paramRect.width < 1 || paramRect.height < 1)
-                    return
-                paramRect.grabToImage(function (result) {
-                    formBlur.source = ImageBlur.blurred(result, 12, 16)
-                })
+                if (lockOverlay.visible)
+                    snapshot.take()
             }
         }
 

@@ -5,7 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 dir=build-tsan
-targets=(tst_port_list tst_serial_port tst_communication tst_link_exit link_exit_helper)
+targets=(tst_port_list tst_serial_port tst_communication tst_link_exit tst_link_supervision
+         link_exit_helper)
 
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE= \
     -DCMAKE_CXX_FLAGS="-fsanitize=thread -g -O1" \

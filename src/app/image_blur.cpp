@@ -53,18 +53,31 @@ public:
 
 } // namespace
 
-QString ImageBlur::blurred(QObject *grabResult, qreal radius, int samples)
+void BlurredSnapshot::take()
 {
-    auto *grab = qobject_cast<QQuickItemGrabResult *>(grabResult);
-    if (!grab)
-        return QString();
+    if (!source || !source->window() || source->width() < 1 || source->height() < 1)
+        return;
+    // A newer grab replaces one still on its way.
+    pending = source->grabToImage();
+    if (pending)
+        connect(pending.data(), &QQuickItemGrabResult::ready, this, &BlurredSnapshot::blurGrab);
+}
+
+void BlurredSnapshot::blurGrab()
+{
+    const QSharedPointer<QQuickItemGrabResult> grab = std::move(pending);
+    if (!grab || sender() != grab.data())
+        return;
     const QImage image = shadow_images::gaussianBlur(grab->image(), radius, samples / 2);
-    std::lock_guard<std::mutex> hold(store().lock);
-    const quint64 key = store().next++;
-    store().images.insert(key, image);
-    while (store().images.size() > kKept)
-        store().images.erase(store().images.begin());
-    return QStringLiteral("image://blurred/%1").arg(key);
+    {
+        std::lock_guard<std::mutex> hold(store().lock);
+        const quint64 key = store().next++;
+        store().images.insert(key, image);
+        while (store().images.size() > kKept)
+            store().images.erase(store().images.begin());
+        shown = QStringLiteral("image://blurred/%1").arg(key);
+    }
+    emit urlChanged();
 }
 
 QQuickImageProvider *newBlurredImageProvider()

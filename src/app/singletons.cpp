@@ -59,7 +59,5 @@ void registerUiTypes()
                                              &provideService<SessionJournal>);
     qmlRegisterType<MessageLog>(kJournalUri, 1, 0, "MessageLog");
 
-    qmlRegisterSingletonType<ImageBlur>(
-        kImagesUri, 1, 0, "ImageBlur",
-        [](QQmlEngine *, QJSEngine *) -> QObject * { return new ImageBlur; });
+    qmlRegisterType<BlurredSnapshot>(kImagesUri, 1, 0, "BlurredSnapshot");
 }

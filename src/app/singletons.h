@@ -9,7 +9,7 @@ inline constexpr const char *kRecordingUri = "OrrindelRecording";
 // The import of the session journal and the journalled message list.
 inline constexpr const char *kJournalUri = "OrrindelJournal";
 
-// The import of the processor-drawn images (ImageBlur).
+// The import of the processor-drawn images (BlurredSnapshot).
 inline constexpr const char *kImagesUri = "OrrindelImages";
 
 // Registers Language, Communication, DataProcess, File and QmlPublic (in this
@@ -20,6 +20,6 @@ void registerSingletons();
 // Registers the chart's native helpers under OrrindelRecording 1.0: the
 // instantiable type WaveRecording (the recording) and the singleton ChartAxes;
 // and under OrrindelJournal 1.0 the singleton SessionJournal and the
-// instantiable type MessageLog; under OrrindelImages 1.0 the singleton
-// ImageBlur. Called by registerSingletons().
+// instantiable type MessageLog; under OrrindelImages 1.0 the instantiable
+// type BlurredSnapshot. Called by registerSingletons().
 void registerUiTypes();
