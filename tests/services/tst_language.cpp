@@ -198,6 +198,13 @@ void TestLanguage::restartCarriesOnlyThePortBeingReopened_data()
         << QStringList{"prog", "-x", opt} << QString() << QStringList{"-x"} << QString();
     QTest::newRow("only the program")
         << QStringList{"prog"} << QString() << QStringList{} << QString();
+    // The plant feed's options hold for the run, the restarted copy included.
+    QTest::newRow("feed options go along")
+        << QStringList{"prog", "--feed",    "mqtt://10.0.0.5:1883", "--feed-id", "l3",
+                       opt,    "/dev/pts/3"}
+        << "/dev/pts/3"
+        << QStringList{"--feed", "mqtt://10.0.0.5:1883", "--feed-id", "l3", opt, "/dev/pts/3"}
+        << "/dev/pts/3";
 }
 
 void TestLanguage::restartCarriesOnlyThePortBeingReopened()
