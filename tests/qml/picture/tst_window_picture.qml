@@ -81,6 +81,17 @@ TestCase {
         ]
     }
 
+    // The strips left out of a state: the clock's, and under the lock the
+    // blurred snapshot of the form, which may be taken while the handles
+    // still glide on a busy machine (the blur has its own tests; the
+    // unlocked states show the form).
+    function leftOut(data) {
+        var strips = clockStrips()
+        if (!data.unlocked && !data.tab)
+            strips.push({ "x": 26, "y": 480, "width": 270, "height": 225 })
+        return strips
+    }
+
     // The window as drawn, written to path.
     function save(path) {
         verify(host.saveWindow(window, path), "no picture of the window in " + path)
@@ -132,14 +143,19 @@ TestCase {
             skip("recorded " + expected)
         }
         var diff = host.tempPath(name + "-diff.png")
-        if (!openGl) {
-            compare(host.differingPixels(actual, expected, clockStrips(), diff), 0,
+        // The sanitizer builds run many times slower: there the tab bar's
+        // last pixel column was seen laid out either way, so they are held to
+        // the OpenGL run's rule; the plain run stays exact.
+        var sanitized = host.env("ORRINDEL_SANITIZER_RUN") !== ""
+        if (!openGl && !sanitized) {
+            compare(host.differingPixels(actual, expected, leftOut(data), diff), 0,
                     "pixels differ from " + expected + " (differences in " + diff + ")")
             return
         }
-        var differing = host.differingPixels(actual, expected, clockStrips(), diff, 24)
+        var differing = host.differingPixels(actual, expected, leftOut(data), diff, 24)
         verify(differing >= 0 && differing < 0.01 * 1280 * 720,
                differing + " pixels differ from " + expected + " (in " + diff + ")")
-        console.log("OpenGL against software, " + data.tag + ": " + differing + " pixels differ")
+        console.log((openGl ? "OpenGL" : "sanitizer build") + " against software, " + data.tag
+                    + ": " + differing + " pixels differ")
     }
 }
