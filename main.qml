@@ -8,8 +8,8 @@ import "qml/content_rules.js" as ContentRules
 // The main window: holds the latest status record, publishes whether the
 // device is online (the link supervises it; a device that stops or starts
 // answering on an open port gets a line in the page's list) and whether the
-// shown values are live, routes device messages to the list, and lays out the
-// sidebar, the page and the message box.
+// shown values are live, routes device messages to the list (and the plant
+// feed), and lays out the sidebar, the page and the message box.
 ApplicationWindow {
     id: window
 
@@ -116,6 +116,31 @@ ApplicationWindow {
         value: Communication.deviceOnline
     }
 
+    // The plant feed names alarms with the window's own texts.
+    Binding {
+        target: PlantFeed
+        property: "alarmTable"
+        value: Public.alarmTextTable
+    }
+
+    // The feed's state changes, one line each; settings it refused, once.
+    Connections {
+        target: PlantFeed
+
+        function onConnectedToBroker(broker) {
+            content.insertMsg(qsTr("工厂数据推送已连接: ") + broker)
+        }
+
+        function onInterrupted(reason) {
+            content.insertMsg(qsTr("工厂数据推送中断: ") + reason)
+        }
+    }
+
+    Component.onCompleted: {
+        if (PlantFeed.settingProblem !== "")
+            content.insertMsg(qsTr("工厂数据推送设置错误: ") + PlantFeed.settingProblem)
+    }
+
     Connections {
         target: Communication
 
@@ -141,7 +166,9 @@ ApplicationWindow {
         }
 
         function onMsgReceived(msg) {
-            content.insertMsg(Public.msgKeywordToText(msg))
+            var text = Public.msgKeywordToText(msg)
+            content.insertMsg(text)
+            PlantFeed.noteMessage(msg, text)
         }
     }
 }

@@ -20,6 +20,7 @@ packages=(
   xvfb xauth xdotool imagemagick libgl1-mesa-dri
   libbenchmark-dev libboost-dev clang-14 libclang-rt-14-dev
   fonts-wqy-microhei python3-fonttools
+  libpaho-mqtt-dev mosquitto mosquitto-clients python3-paho-mqtt openssl
   at-spi2-core python3-pyatspi dbus dbus-x11 python3-markdown libqt5sql5-sqlite libqt5svg5 desktop-file-utils
 )
 

@@ -8,6 +8,7 @@
 #include "services/file.h"
 #include "services/language.h"
 #include "services/message_log.h"
+#include "services/plant_feed.h"
 #include "services/qml_public.h"
 #include "services/session_journal.h"
 #include "services/wave_recording.h"
@@ -43,6 +44,7 @@ void registerSingletons()
     registerService<DataProcess>("DataProcess");
     registerService<File>("File");
     registerService<QmlPublic>("QmlPublic");
+    registerService<PlantFeed>("PlantFeed");
 
     registerUiTypes();
 }

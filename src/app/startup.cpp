@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "feed_hookup.h"
 #include "image_providers.h"
 #include "scene_graph_choice.h"
 #include "services/build_stamp.h"
@@ -274,6 +275,7 @@ int runApplication(int &argc, char **argv, const QString &mainDocument)
     addImageProviders(engine.get());
     // Its worker thread must run before any document exists.
     Communication::getInstance();
+    startPlantFeed();
 
     const QUrl mainUrl(mainDocument, QUrl::TolerantMode);
     // Queued: the handler runs once the event loop has started, so exit()
@@ -290,6 +292,7 @@ int runApplication(int &argc, char **argv, const QString &mainDocument)
         perfLog->watch(qobject_cast<QQuickWindow *>(engine->rootObjects().value(0)));
 
     const int result = app.exec();
+    stopPlantFeed();
     engine.reset();
     perfLog.reset();
     return result;

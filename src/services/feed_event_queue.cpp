@@ -1,25 +1,49 @@
 #include "feed_event_queue.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace feed_events {
 
+void EventQueue::dropFront()
+{
+    droppedKey = {events.front().run, events.front().seq};
+    droppedKeyNew = true;
+    events.pop_front();
+    ++dropped;
+}
+
 void EventQueue::dropOld(qint64 now)
 {
-    while (!events.empty() && now - events.front().ts > kMaxAgeMs) {
-        events.pop_front();
-        ++dropped;
-    }
+    while (!events.empty() && now - events.front().ts > kMaxAgeMs)
+        dropFront();
 }
 
 void EventQueue::push(Event event, qint64 now)
 {
     events.push_back(std::move(event));
-    while (int(events.size()) > kMaxEvents) {
-        events.pop_front();
-        ++dropped;
-    }
+    while (int(events.size()) > kMaxEvents)
+        dropFront();
     dropOld(now);
+}
+
+void EventQueue::pushEarlier(std::deque<Event> earlier, qint64 now)
+{
+    earlier.insert(earlier.end(), std::make_move_iterator(events.begin()),
+                   std::make_move_iterator(events.end()));
+    events.swap(earlier);
+    while (int(events.size()) > kMaxEvents)
+        dropFront();
+    dropOld(now);
+}
+
+bool EventQueue::takeDropped(EventKey *key)
+{
+    if (!droppedKeyNew)
+        return false;
+    droppedKeyNew = false;
+    *key = droppedKey;
+    return true;
 }
 
 Head EventQueue::head(qint64 now)
@@ -33,6 +57,7 @@ Head EventQueue::head(qint64 now)
         h.kind = Head::Kind::Event;
         h.event = &events.front();
         h.seq = h.event->seq;
+        h.run = h.event->run;
     }
     return h;
 }
@@ -46,7 +71,7 @@ void EventQueue::delivered(const Head &head)
         break;
     case Head::Kind::Event:
         // The oldest may have been dropped meanwhile; then nothing to take.
-        if (!events.empty() && events.front().seq == head.seq)
+        if (!events.empty() && events.front().seq == head.seq && events.front().run == head.run)
             events.pop_front();
         break;
     case Head::Kind::Nothing:

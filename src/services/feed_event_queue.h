@@ -21,6 +21,15 @@ struct Event {
     quint64 seq = 0;
     qint64 ts = 0; // UTC milliseconds
     QByteArray payload;
+    // The program run that made it (its start time): a seq is unique only
+    // within its run, and the events of an earlier run kept on disk go first.
+    qint64 run = 0;
+};
+
+// Which event: its run and its seq.
+struct EventKey {
+    qint64 run = 0;
+    quint64 seq = 0;
 };
 
 struct Head {
@@ -32,12 +41,16 @@ struct Head {
     // its seq (to know it again after the queue changed).
     const Event *event = nullptr;
     quint64 seq = 0;
+    qint64 run = 0;
 };
 
 class EventQueue {
 public:
     // now: UTC milliseconds, as the events' ts.
     void push(Event event, qint64 now);
+    // Events of earlier runs (oldest first), put before every event queued;
+    // the same limits apply, so they are the first to be dropped.
+    void pushEarlier(std::deque<Event> earlier, qint64 now);
     // What to publish next; events too old by now are dropped first.
     Head head(qint64 now);
     // The broker confirmed what head() last handed out.
@@ -45,12 +58,18 @@ public:
 
     int size() const { return int(events.size()); }
     int droppedSinceNotice() const { return dropped; }
+    // The newest event dropped since the last call, if any: every event up
+    // to it is gone (for the copy kept on disk).
+    bool takeDropped(EventKey *key);
 
 private:
     void dropOld(qint64 now);
+    void dropFront();
 
     std::deque<Event> events;
     int dropped = 0;
+    bool droppedKeyNew = false;
+    EventKey droppedKey;
 };
 
 } // namespace feed_events

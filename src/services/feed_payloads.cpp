@@ -73,12 +73,14 @@ QByteArray alarm(int word, const QVector<Alarm> &alarms, qint64 ts)
     return compact({{"word", word}, {"alarms", list}, {"ts", number(ts)}});
 }
 
-QByteArray alarmEvent(quint64 seq, qint64 ts, int from, int to, const QString &text)
+QByteArray alarmEvent(quint64 seq, qint64 ts, int from, int to, const QString &text,
+                      const QString &textCn)
 {
     QJsonObject o = event(seq, ts, QStringLiteral("alarm"));
     o.insert("from", from);
     o.insert("to", to);
     o.insert("text", text);
+    o.insert("text_cn", textCn);
     return compact(o);
 }
 

@@ -45,7 +45,8 @@ struct Alarm {
 QByteArray alarm(int word, const QVector<Alarm> &alarms, qint64 ts);
 
 // events (not retained), each with its own seq.
-QByteArray alarmEvent(quint64 seq, qint64 ts, int from, int to, const QString &text);
+QByteArray alarmEvent(quint64 seq, qint64 ts, int from, int to, const QString &text,
+                      const QString &textCn);
 QByteArray messageEvent(quint64 seq, qint64 ts, const QString &raw, const QString &text);
 // event: "connected", "lost", "reconnected" or "closed".
 QByteArray linkEvent(quint64 seq, qint64 ts, const QString &event, const QString &port);

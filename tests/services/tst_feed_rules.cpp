@@ -183,10 +183,11 @@ private slots:
                                << q("{'word':33824,'alarms':[{'bit':32,"
                                     "'text':'WaterCoolingDisconnection','text_cn':'水冷断开'}],"
                                     "'ts':1765180800123}");
-        QTest::newRow("alarm event") << alarmEvent(3, ts, 0, 0x8020, "WaterCoolingDisconnection")
+        QTest::newRow("alarm event") << alarmEvent(3, ts, 0, 0x8020, "WaterCoolingDisconnection",
+                                                        QStringLiteral("水冷断开"))
                                      << q("{'seq':3,'ts':1765180800123,'kind':'alarm',"
                                           "'from':0,'to':32800,"
-                                          "'text':'WaterCoolingDisconnection'}");
+                                          "'text':'WaterCoolingDisconnection','text_cn':'水冷断开'}");
         QTest::newRow("message event, quotes and a line break kept")
             << messageEvent(4, ts, "DevVer:\"V2\"\n", "设备版本:\"V2\"\n")
             << q("{'seq':4,'ts':1765180800123,'kind':'message',"

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "feed_client.h"
+#include "feed_event_queue.h"
+#include "feed_settings.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QObject>
+#include <QTimer>
+
+#include <deque>
+#include <memory>
+
+// The feed's work on its own thread: the broker connection, the retained
+// topics, the status records and the waiting events. Every method runs on the
+// object's thread (callers queue them), so nothing here can hold up the
+// window.
+//
+// The retained topics (state, info, alarm, the latest status) are published
+// again at every connection: a broker restarted without persistence has
+// forgotten them. Events go out one at a time, each only after the one before
+// was confirmed, so their order holds over any reconnection; an event the
+// broker did not confirm is sent again (a consumer may see a seq twice, never
+// miss one unannounced). Events wait until addEarlier() has put those of an
+// earlier run first.
+class FeedPublisher : public QObject {
+    Q_OBJECT
+public:
+    FeedPublisher(const feed_settings::FeedSettings &settings, const QByteArray &will,
+                  QObject *parent = nullptr);
+    ~FeedPublisher() override;
+
+    void start();
+    void setState(const QByteArray &payload);
+    void setInfo(const QByteArray &payload);
+    void setAlarm(const QByteArray &payload);
+    // ts: UTC milliseconds; the seq of records counts from 1.
+    void takeRecord(const QJsonObject &record, qint64 ts);
+    void addEvent(const feed_events::Event &event);
+    void addEarlier(std::deque<feed_events::Event> earlier);
+    // Publishes offline as the state and disconnects, within timeoutMs.
+    void finish(const QByteArray &offline, int timeoutMs);
+
+    bool isConnected() const { return client && client->isConnected(); }
+    int waitingEvents() const { return queue.size(); }
+
+signals:
+    void connected();
+    void interrupted(const QString &reason);
+    // Every event up to this one (of its run, and all of earlier runs) was
+    // delivered or dropped: the copy kept on disk can go.
+    void eventsDone(qint64 run, quint64 seq);
+
+private:
+    void onConnected();
+    void onDelivered(quint64 tag);
+    void onFailed(quint64 tag);
+    void publishRetained(const QByteArray &topic, const QByteArray &payload, int qos);
+    void pump();
+    void tellDropped();
+
+    const feed_settings::FeedSettings settings;
+    const QByteArray will;
+    const QByteArray stateTopic, infoTopic, statusTopic, alarmTopic, eventsTopic;
+    std::unique_ptr<FeedClient> client;
+    QByteArray state, info, alarm, status;
+    quint64 statusSeq = 0;
+
+    feed_events::EventQueue queue;
+    bool eventsReleased = false;
+    // The event (or notice) on its way, and its tag.
+    bool out = false;
+    feed_events::Head outHead;
+    quint64 outTag = 0;
+    quint64 nextTag = 0;
+    QTimer retryTimer; // a send the library refused while connected
+};
