@@ -4,12 +4,12 @@
 <context>
     <name>Content</name>
     <message>
-        <location filename="../qml/StatusCard.qml" line="+27"/>
+        <location filename="../qml/StatusCard.qml" line="+28"/>
         <source>设备信息</source>
         <translation>DeviceInfo</translation>
     </message>
     <message>
-        <location filename="../qml/content_rules.js" line="+178"/>
+        <location filename="../qml/status_rules.js" line="+80"/>
         <source>设备型号</source>
         <translation>Device Model</translation>
     </message>
@@ -39,19 +39,19 @@
         <translation>Control State</translation>
     </message>
     <message>
-        <location line="+3"/>
         <location filename="../qml/IntCtrlCard.qml" line="+124"/>
+        <location filename="../qml/status_rules.js" line="+3"/>
         <source>内控</source>
         <translation>Internal</translation>
     </message>
     <message>
-        <location line="+1"/>
-        <location filename="../qml/IntCtrlCard.qml" line="-10"/>
+        <location line="-10"/>
+        <location filename="../qml/status_rules.js" line="+1"/>
         <source>外控</source>
         <translation>External</translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location filename="../qml/status_rules.js" line="+5"/>
         <source>急停状态</source>
         <translation>Emergency State</translation>
     </message>
@@ -113,7 +113,7 @@
         <translation>QBH State</translation>
     </message>
     <message>
-        <location line="+84"/>
+        <location filename="../qml/content_rules.js" line="+101"/>
         <source>离线</source>
         <translation>Offline</translation>
     </message>
@@ -124,29 +124,29 @@
     </message>
     <message>
         <location filename="../qml/Content.qml" line="+189"/>
-        <location filename="../qml/content_rules.js" line="-76"/>
+        <location filename="../qml/status_rules.js" line="+9"/>
         <source>进水温度</source>
         <translation>Inlet Water Temp</translation>
     </message>
     <message>
         <location line="+0"/>
-        <location filename="../qml/content_rules.js" line="+6"/>
+        <location filename="../qml/status_rules.js" line="+6"/>
         <source>出水温度</source>
         <translation>Outlet Water Temp</translation>
     </message>
     <message>
         <location line="+0"/>
-        <location filename="../qml/content_rules.js" line="+6"/>
+        <location filename="../qml/status_rules.js" line="+6"/>
         <source>环境温度</source>
         <translation>Ambient Temp</translation>
     </message>
     <message>
-        <location filename="../qml/content_rules.js" line="+6"/>
+        <location filename="../qml/status_rules.js" line="+6"/>
         <source>环境湿度</source>
         <translation>Ambient Humidity</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+8"/>
         <source>红光电流</source>
         <translation>Red Light Current</translation>
     </message>
@@ -301,7 +301,7 @@
 <context>
     <name>IconButton</name>
     <message>
-        <location filename="../qml/IconButton.qml" line="+11"/>
+        <location filename="../qml/IconButton.qml" line="+12"/>
         <source>保存</source>
         <translation>Save</translation>
     </message>
@@ -398,12 +398,12 @@
 <context>
     <name>NormalChart</name>
     <message>
-        <location filename="../qml/NormalChart.qml" line="+371"/>
+        <location filename="../qml/ChartSaveButton.qml" line="+15"/>
         <source>保存波形</source>
         <translation>Save wave</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location filename="../qml/NormalChart.qml" line="+378"/>
         <source>重置图表</source>
         <translation>Reset chart</translation>
     </message>
@@ -413,7 +413,7 @@
         <translation>Time</translation>
     </message>
     <message>
-        <location filename="../qml/ChartSaveDialog.qml" line="+43"/>
+        <location filename="../qml/ChartSaveDialog.qml" line="+53"/>
         <source>保存失败: </source>
         <translation>Save failed: </translation>
     </message>
@@ -433,7 +433,8 @@
         <translation>CSV with date (ISO 8601)</translation>
     </message>
     <message>
-        <location line="-28"/>
+        <location line="-38"/>
+        <location line="+20"/>
         <source>时间戳</source>
         <translation>Time</translation>
     </message>
@@ -564,7 +565,7 @@
 <context>
     <name>Sidebar</name>
     <message>
-        <location filename="../qml/ConnectionCard.qml" line="+30"/>
+        <location filename="../qml/ConnectionCard.qml" line="+26"/>
         <source>设备连接</source>
         <translation>DeviceConnect</translation>
     </message>
@@ -575,7 +576,7 @@
     </message>
     <message>
         <location filename="../qml/AdvancedCard.qml" line="+223"/>
-        <location filename="../qml/ConnectionCard.qml" line="+196"/>
+        <location filename="../qml/ConnectionCard.qml" line="+84"/>
         <source>刷新</source>
         <translation>Refresh</translation>
     </message>
@@ -596,13 +597,12 @@
         <translation>Power</translation>
     </message>
     <message>
-        <location filename="../qml/ConnectionCard.qml" line="-112"/>
+        <location filename="../qml/ConnectionCard.qml" line="-36"/>
         <source>连接已断开: %1</source>
         <translation>Connection lost: %1</translation>
     </message>
     <message>
-        <location line="+10"/>
-        <location line="+27"/>
+        <location line="+4"/>
         <source>已重新连接: %1</source>
         <translation>Reconnected: %1</translation>
     </message>
@@ -617,7 +617,7 @@
         <translation>Could not restart the program</translation>
     </message>
     <message>
-        <location filename="../qml/ConnectionCard.qml" line="+87"/>
+        <location filename="../qml/ConnectionCard.qml" line="+44"/>
         <source>连接</source>
         <translation>Connect</translation>
     </message>
@@ -657,7 +657,7 @@
         <translation>QCW</translation>
     </message>
     <message>
-        <location filename="../qml/AlarmParamsPage.qml" line="+84"/>
+        <location filename="../qml/AlarmParamsPage.qml" line="+92"/>
         <source>重置参数</source>
         <translation>Reset parameters</translation>
     </message>
@@ -692,7 +692,7 @@
         <translation>OutletWaterTemp</translation>
     </message>
     <message>
-        <location line="+53"/>
+        <location line="+106"/>
         <location line="+21"/>
         <source>输入密码解锁</source>
         <translation>Enter Password</translation>
@@ -735,8 +735,7 @@
         <translation>Period</translation>
     </message>
     <message>
-        <location filename="../qml/ConnectionCard.qml" line="-142"/>
-        <location line="+67"/>
+        <location filename="../qml/ConnectionCard.qml" line="-76"/>
         <source>连接失败</source>
         <translation>Connect Failed</translation>
     </message>
@@ -775,12 +774,27 @@
 <context>
     <name>main</name>
     <message>
-        <location filename="../main.qml" line="+143"/>
+        <location filename="../main.qml" line="+131"/>
+        <source>工厂数据推送已连接: </source>
+        <translation>Plant feed connected: </translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>工厂数据推送中断: </source>
+        <translation>Plant feed interrupted: </translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>工厂数据推送设置错误: </source>
+        <translation>Plant feed setting error: </translation>
+    </message>
+    <message>
+        <location line="+20"/>
         <source>设备无响应: %1</source>
         <translation>Device not responding: %1</translation>
     </message>
     <message>
-        <location line="+18"/>
+        <location line="+4"/>
         <source>设备已恢复: %1</source>
         <translation>Device responding again: %1</translation>
     </message>

@@ -23,9 +23,12 @@ QJsonValue number(qint64 value)
     return QJsonValue(double(value));
 }
 
-QJsonObject event(quint64 seq, qint64 ts, const QString &kind)
+QJsonObject event(const EventStamp &stamp, const QString &kind)
 {
-    return {{"seq", number(qint64(seq))}, {"ts", number(ts)}, {"kind", kind}};
+    return {{"seq", number(qint64(stamp.seq))},
+            {"ts", number(stamp.ts)},
+            {"session", number(stamp.session)},
+            {"kind", kind}};
 }
 
 } // namespace
@@ -73,10 +76,10 @@ QByteArray alarm(int word, const QVector<Alarm> &alarms, qint64 ts)
     return compact({{"word", word}, {"alarms", list}, {"ts", number(ts)}});
 }
 
-QByteArray alarmEvent(quint64 seq, qint64 ts, int from, int to, const QString &text,
+QByteArray alarmEvent(const EventStamp &stamp, int from, int to, const QString &text,
                       const QString &textCn)
 {
-    QJsonObject o = event(seq, ts, QStringLiteral("alarm"));
+    QJsonObject o = event(stamp, QStringLiteral("alarm"));
     o.insert("from", from);
     o.insert("to", to);
     o.insert("text", text);
@@ -84,25 +87,28 @@ QByteArray alarmEvent(quint64 seq, qint64 ts, int from, int to, const QString &t
     return compact(o);
 }
 
-QByteArray messageEvent(quint64 seq, qint64 ts, const QString &raw, const QString &text)
+QByteArray messageEvent(const EventStamp &stamp, const QString &raw, const QString &text)
 {
-    QJsonObject o = event(seq, ts, QStringLiteral("message"));
+    QJsonObject o = event(stamp, QStringLiteral("message"));
     o.insert("raw", raw);
     o.insert("text", text);
     return compact(o);
 }
 
-QByteArray linkEvent(quint64 seq, qint64 ts, const QString &eventName, const QString &port)
+QByteArray linkEvent(const EventStamp &stamp, const QString &eventName, const QString &port)
 {
-    QJsonObject o = event(seq, ts, QStringLiteral("link"));
+    QJsonObject o = event(stamp, QStringLiteral("link"));
     o.insert("event", eventName);
     o.insert("port", textOrNull(port));
     return compact(o);
 }
 
-QByteArray droppedEvent(int count, qint64 ts)
+QByteArray droppedEvent(int count, qint64 ts, qint64 session)
 {
-    return compact({{"kind", "dropped"}, {"count", count}, {"ts", number(ts)}});
+    return compact({{"kind", "dropped"},
+                    {"count", count},
+                    {"ts", number(ts)},
+                    {"session", number(session)}});
 }
 
 } // namespace feed_payloads

@@ -44,14 +44,21 @@ struct Alarm {
 };
 QByteArray alarm(int word, const QVector<Alarm> &alarms, qint64 ts);
 
-// events (not retained), each with its own seq.
-QByteArray alarmEvent(quint64 seq, qint64 ts, int from, int to, const QString &text,
+// events (not retained), each with its own seq, and its session: events of
+// an earlier run kept over a restart go out in the next run, and a consumer
+// tells a repeat by session and seq.
+struct EventStamp {
+    quint64 seq = 0;
+    qint64 ts = 0;
+    qint64 session = 0;
+};
+QByteArray alarmEvent(const EventStamp &stamp, int from, int to, const QString &text,
                       const QString &textCn);
-QByteArray messageEvent(quint64 seq, qint64 ts, const QString &raw, const QString &text);
+QByteArray messageEvent(const EventStamp &stamp, const QString &raw, const QString &text);
 // event: "connected", "lost", "reconnected" or "closed".
-QByteArray linkEvent(quint64 seq, qint64 ts, const QString &event, const QString &port);
+QByteArray linkEvent(const EventStamp &stamp, const QString &event, const QString &port);
 // How many waiting events were dropped (no seq of its own: the gap it
 // explains is in the seq of the events around it).
-QByteArray droppedEvent(int count, qint64 ts);
+QByteArray droppedEvent(int count, qint64 ts, qint64 session);
 
 } // namespace feed_payloads

@@ -18,11 +18,11 @@ qint64 nowMs()
 
 } // namespace
 
-FeedPublisher::FeedPublisher(const feed_settings::FeedSettings &settings, const QByteArray &will,
+FeedPublisher::FeedPublisher(const feed_settings::FeedSettings &settings, qint64 session,
                              QObject *parent)
     : QObject(parent)
     , settings(settings)
-    , will(will)
+    , session(session)
     , stateTopic(topic(settings, "state"))
     , infoTopic(topic(settings, "info"))
     , statusTopic(topic(settings, "status"))
@@ -40,7 +40,7 @@ void FeedPublisher::start()
 {
     if (client)
         return;
-    client = std::make_unique<FeedClient>(settings, FeedClient::Message{stateTopic, will, 1, true});
+    client = std::make_unique<FeedClient>(settings, FeedClient::Message{stateTopic, feed_payloads::offline(session), 1, true});
     connect(client.get(), &FeedClient::connected, this, &FeedPublisher::onConnected);
     connect(client.get(), &FeedClient::interrupted, this, &FeedPublisher::interrupted);
     connect(client.get(), &FeedClient::delivered, this, &FeedPublisher::onDelivered);
@@ -124,7 +124,7 @@ void FeedPublisher::pump()
     case feed_events::Head::Kind::Nothing:
         return;
     case feed_events::Head::Kind::Dropped:
-        payload = feed_payloads::droppedEvent(head.dropped, now);
+        payload = feed_payloads::droppedEvent(head.dropped, now, session);
         break;
     case feed_events::Head::Kind::Event:
         payload = head.event->payload;

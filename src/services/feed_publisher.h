@@ -27,7 +27,9 @@
 class FeedPublisher : public QObject {
     Q_OBJECT
 public:
-    FeedPublisher(const feed_settings::FeedSettings &settings, const QByteArray &will,
+    // session: the run's number in the state topic; the will says it is
+    // offline.
+    FeedPublisher(const feed_settings::FeedSettings &settings, qint64 session,
                   QObject *parent = nullptr);
     ~FeedPublisher() override;
 
@@ -61,7 +63,7 @@ private:
     void tellDropped();
 
     const feed_settings::FeedSettings settings;
-    const QByteArray will;
+    const qint64 session;
     const QByteArray stateTopic, infoTopic, statusTopic, alarmTopic, eventsTopic;
     std::unique_ptr<FeedClient> client;
     QByteArray state, info, alarm, status;

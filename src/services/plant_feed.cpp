@@ -59,7 +59,7 @@ void PlantFeed::start(const feed_settings::Outcome &outcome, const QString &prog
     // The alarm texts' English, whatever the window's language.
     englishCatalogue.load(QStringLiteral(":/Orrindel_en.qm"));
 
-    publisher = new FeedPublisher(settings, feed_payloads::offline(run));
+    publisher = new FeedPublisher(settings, run);
     publisher->moveToThread(&thread);
     connect(publisher, &FeedPublisher::connected, this, &PlantFeed::onConnected);
     connect(publisher, &FeedPublisher::interrupted, this, &PlantFeed::onInterrupted);
@@ -147,10 +147,10 @@ void PlantFeed::takeRecord(const QJsonObject &record)
             feed_alarm_texts::changeText(word, alarmRows, [this](const QString &t) {
                 return english(t);
             });
-        const quint64 seq = ++eventSeq;
-        addEvent(feed_payloads::alarmEvent(seq, ts, alarmWord.value_or(0), word, texts.english,
+        const feed_payloads::EventStamp stamp{++eventSeq, ts, run};
+        addEvent(feed_payloads::alarmEvent(stamp, alarmWord.value_or(0), word, texts.english,
                                            texts.chinese),
-                 seq, ts);
+                 stamp);
     }
     if (!alarmWord || *alarmWord != word) {
         const QByteArray payload = feed_payloads::alarm(
@@ -181,8 +181,8 @@ void PlantFeed::noteLinkEvent(const QString &event, const QString &port)
     if (!publisher)
         return;
     const qint64 ts = nowMs();
-    const quint64 seq = ++eventSeq;
-    addEvent(feed_payloads::linkEvent(seq, ts, event, port), seq, ts);
+    const feed_payloads::EventStamp stamp{++eventSeq, ts, run};
+    addEvent(feed_payloads::linkEvent(stamp, event, port), stamp);
 }
 
 void PlantFeed::noteMessage(const QString &raw, const QString &text)
@@ -195,13 +195,13 @@ void PlantFeed::noteMessage(const QString &raw, const QString &text)
         publishInfo();
     }
     const qint64 ts = nowMs();
-    const quint64 seq = ++eventSeq;
-    addEvent(feed_payloads::messageEvent(seq, ts, raw, text), seq, ts);
+    const feed_payloads::EventStamp stamp{++eventSeq, ts, run};
+    addEvent(feed_payloads::messageEvent(stamp, raw, text), stamp);
 }
 
-void PlantFeed::addEvent(const QByteArray &payload, quint64 seq, qint64 ts)
+void PlantFeed::addEvent(const QByteArray &payload, const feed_payloads::EventStamp &stamp)
 {
-    const feed_events::Event event{seq, ts, payload, run};
+    const feed_events::Event event{stamp.seq, stamp.ts, payload, run};
     keepEvent(event);
     QMetaObject::invokeMethod(publisher, [p = publisher, event] { p->addEvent(event); });
 }

@@ -81,7 +81,7 @@ signals:
 private:
     void onConnected();
     void onInterrupted(const QString &reason);
-    void addEvent(const QByteArray &payload, quint64 seq, qint64 ts);
+    void addEvent(const QByteArray &payload, const feed_payloads::EventStamp &stamp);
     void publishState();
     void publishInfo();
     QString english(const QString &chinese) const;

@@ -1,3 +1,4 @@
+#include "services/feed_alarm_texts.h"
 #include "services/feed_event_queue.h"
 #include "services/feed_payloads.h"
 #include "services/feed_settings.h"
@@ -183,21 +184,22 @@ private slots:
                                << q("{'word':33824,'alarms':[{'bit':32,"
                                     "'text':'WaterCoolingDisconnection','text_cn':'水冷断开'}],"
                                     "'ts':1765180800123}");
-        QTest::newRow("alarm event") << alarmEvent(3, ts, 0, 0x8020, "WaterCoolingDisconnection",
+        QTest::newRow("alarm event") << alarmEvent({3, ts, 1765180000000}, 0, 0x8020, "WaterCoolingDisconnection",
                                                         QStringLiteral("水冷断开"))
-                                     << q("{'seq':3,'ts':1765180800123,'kind':'alarm',"
+                                     << q("{'seq':3,'ts':1765180800123,'session':1765180000000,'kind':'alarm',"
                                           "'from':0,'to':32800,"
                                           "'text':'WaterCoolingDisconnection','text_cn':'水冷断开'}");
         QTest::newRow("message event, quotes and a line break kept")
-            << messageEvent(4, ts, "DevVer:\"V2\"\n", "设备版本:\"V2\"\n")
-            << q("{'seq':4,'ts':1765180800123,'kind':'message',"
+            << messageEvent({4, ts, 7}, "DevVer:\"V2\"\n", "设备版本:\"V2\"\n")
+            << q("{'seq':4,'ts':1765180800123,'session':7,'kind':'message',"
                  "'raw':'DevVer:\\'V2\\'\\n','text':'设备版本:\\'V2\\'\\n'}");
         QTest::newRow("link event, large seq")
-            << linkEvent(9007199254740991ULL, ts, "lost", "/dev/ttyUSB0")
-            << q("{'seq':9007199254740991,'ts':1765180800123,'kind':'link',"
+            << linkEvent({9007199254740991ULL, ts, 7}, "lost", "/dev/ttyUSB0")
+            << q("{'seq':9007199254740991,'ts':1765180800123,'session':7,'kind':'link',"
                  "'event':'lost','port':'/dev/ttyUSB0'}");
-        QTest::newRow("dropped") << droppedEvent(12, ts)
-                                 << q("{'kind':'dropped','count':12,'ts':1765180800123}");
+        QTest::newRow("dropped") << droppedEvent(12, ts, 7)
+                                 << q("{'kind':'dropped','count':12,'ts':1765180800123,"
+                                      "'session':7}");
     }
     void payloads()
     {
@@ -261,6 +263,97 @@ private slots:
         q.delivered(event);
         QCOMPARE(q.size(), kMaxEvents);
         QCOMPARE(q.head(0).dropped, kMaxEvents);
+    }
+
+    // Events of an earlier run go before this run's; past the count the
+    // earlier ones are dropped first, and the newest dropped is reported once
+    // (the copy on disk goes up to it). A seq names an event only with its run.
+    void earlierRunsGoFirstAndAreDroppedFirst()
+    {
+        using namespace feed_events;
+        EventQueue q;
+        q.push({1, 0, "now-1", 2000}, 0);
+        q.push({2, 0, "now-2", 2000}, 0);
+        std::deque<Event> earlier;
+        for (int i = 1; i <= kMaxEvents - 1; ++i)
+            earlier.push_back({quint64(i), 0, {}, 1000});
+        q.pushEarlier(std::move(earlier), 0);
+        QCOMPARE(q.size(), kMaxEvents);
+        EventKey dropped;
+        QVERIFY(q.takeDropped(&dropped));
+        QCOMPARE(dropped.run, qint64(1000));
+        QCOMPARE(dropped.seq, quint64(1));
+        QVERIFY(!q.takeDropped(&dropped));
+
+        Head notice = q.head(0);
+        QCOMPARE(notice.dropped, 1);
+        q.delivered(notice);
+        Head h = q.head(0);
+        QCOMPARE(h.run, qint64(1000));
+        QCOMPARE(h.seq, quint64(2));
+        // This run's seq 2 confirmed: not the earlier run's seq 2.
+        Head other = h;
+        other.run = 2000;
+        q.delivered(other);
+        QCOMPARE(q.size(), kMaxEvents);
+        q.delivered(h);
+        QCOMPARE(q.size(), kMaxEvents - 1);
+        QCOMPARE(q.head(0).seq, quint64(3));
+    }
+
+    // The alarms of a word in both languages, by the message list's rules;
+    // "English" here is a stand-in catalogue of three entries.
+    void alarmTexts_data()
+    {
+        QTest::addColumn<int>("word");
+        QTest::addColumn<QString>("english");
+        QTest::addColumn<QString>("chinese");
+        QTest::addColumn<QList<int>>("bits");
+        QTest::newRow("cleared") << 0 << "AlarmCleared" << QStringLiteral("报警解除") << QList<int>{};
+        QTest::newRow("water") << 0x8020 << "Water" << QStringLiteral("水冷断开") << QList<int>{5};
+        QTest::newRow("e-stop, bit 14") << 0xC000 << QStringLiteral("急停")
+                                        << QStringLiteral("急停") << QList<int>{14};
+        QTest::newRow("two, table order")
+            << (0x8020 | 0x0001) << "Humidity, Water" << QStringLiteral("湿度过高, 水冷断开")
+            << QList<int>{0, 5};
+        QTest::newRow("stop bit alone") << 0x8000 << "UnknowError" << QStringLiteral("未知错误")
+                                        << QList<int>{};
+        QTest::newRow("bit not in table") << 0x0008 << "UnknowError"
+                                          << QStringLiteral("未知错误") << QList<int>{};
+    }
+    void alarmTexts()
+    {
+        using namespace feed_alarm_texts;
+        QFETCH(int, word);
+        QFETCH(QString, english);
+        QFETCH(QString, chinese);
+        QFETCH(QList<int>, bits);
+        const QVector<Row> table = fromList(
+            {QVariantMap{{"code", 1}, {"text", QStringLiteral("湿度过高")}},
+             QVariantMap{{"code", 32800}, {"text", QStringLiteral("水冷断开")}},
+             QVariantMap{{"code", 49152}, {"text", QStringLiteral("急停")}}});
+        const QMap<QString, QString> catalogue{{QStringLiteral("湿度过高"), "Humidity"},
+                                               {QStringLiteral("水冷断开"), "Water"},
+                                               {QStringLiteral("报警解除"), "AlarmCleared"},
+                                               {QStringLiteral("未知错误"), "UnknowError"}};
+        const Translate toEnglish = [&](const QString &t) { return catalogue.value(t, t); };
+        const Texts texts = changeText(word, table, toEnglish);
+        QCOMPARE(texts.english, english);
+        QCOMPARE(texts.chinese, chinese);
+        QList<int> found;
+        for (const feed_payloads::Alarm &a : alarmsOf(word, table, toEnglish))
+            found.append(a.bit);
+        QCOMPARE(found, bits);
+    }
+
+    void alarmEventsFollowTheListsRule()
+    {
+        using feed_alarm_texts::changeDue;
+        QVERIFY(!changeDue(std::nullopt, 0));
+        QVERIFY(changeDue(std::nullopt, 0x8020));
+        QVERIFY(!changeDue(0x8020, 0x8020));
+        QVERIFY(changeDue(0x8020, 0));
+        QVERIFY(changeDue(0, 1));
     }
 };
 
