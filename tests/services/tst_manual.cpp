@@ -170,6 +170,7 @@ void TestManual::pageHasTheSections()
         QStringLiteral("Advanced settings"),
         QStringLiteral("Language and theme"),
         QStringLiteral("The settings file config.ini"),
+        QStringLiteral("The plant feed"),
         QStringLiteral("The session journal"),
         QStringLiteral("Training with the simulator"),
         QStringLiteral("Troubleshooting"),
