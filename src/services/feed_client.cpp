@@ -8,12 +8,52 @@
 #include <QSemaphore>
 
 #include <algorithm>
+#include <cstring>
+#include <mutex>
 #include <vector>
 
 namespace {
 
 constexpr int kFirstRetryMs = 1000;
 constexpr int kLongestRetryMs = 10000;
+
+// The library tells a broker certificate made out for another host only in
+// its trace: the hosts it named so, until their next attempt. (For an IP
+// address the line comes also when the address check then succeeds; it is
+// read only after a failed attempt.)
+QMutex hostChecks;
+QStringList hostsNotMatched;
+
+void traceLine(enum MQTTASYNC_TRACE_LEVELS, char *message)
+{
+    static const char kFailed[] = "X509_check_host for hostname ";
+    const char *at = message ? std::strstr(message, kFailed) : nullptr;
+    if (!at)
+        return;
+    const char *host = at + sizeof(kFailed) - 1;
+    const char *end = std::strstr(host, " failed");
+    if (!end)
+        return;
+    QMutexLocker hold(&hostChecks);
+    hostsNotMatched.append(QString::fromUtf8(host, int(end - host)));
+}
+
+void followHostChecks()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        MQTTAsync_setTraceCallback(&traceLine);
+        MQTTAsync_setTraceLevel(MQTTASYNC_TRACE_PROTOCOL);
+    });
+}
+
+// Whether the last attempt to host found a certificate for another name;
+// forgets it.
+bool hostNotMatched(const QString &host)
+{
+    QMutexLocker hold(&hostChecks);
+    return hostsNotMatched.removeAll(host) > 0;
+}
 
 } // namespace
 
@@ -24,6 +64,7 @@ struct FeedClientRelay {
     QMutex mutex;
     FeedClient *client = nullptr;
     QString tlsError;
+    QString host; // with TLS: the name its certificate must carry
     QSemaphore disconnected;
 
     template<class Call> void post(Call call)
@@ -69,10 +110,14 @@ struct FeedClientRelay {
     {
         auto *relay = static_cast<FeedClientRelay *>(context);
         QString tls;
+        QString host;
         {
             QMutexLocker hold(&relay->mutex);
             tls.swap(relay->tlsError);
+            host = relay->host;
         }
+        if (tls.isEmpty() && !host.isEmpty() && hostNotMatched(host))
+            tls = QStringLiteral("TLS: host name %1 not in the broker's certificate").arg(host);
         const QString reason = refusal(response ? response->code : MQTTASYNC_FAILURE,
                                        response ? response->message : nullptr, tls);
         relay->post([reason](FeedClient *c) { c->onConnectFailed(reason); });
@@ -95,14 +140,14 @@ struct FeedClientRelay {
     static int tlsFailed(const char *text, size_t length, void *context)
     {
         auto *relay = static_cast<FeedClientRelay *>(context);
-        // OpenSSL's lines end in the words that matter:
-        // "error:0A000086:SSL routines::certificate verify failed".
-        QString line = QString::fromUtf8(text, int(length)).trimmed();
-        line = line.mid(line.lastIndexOf(QLatin1Char(':')) + 1).trimmed();
+        // OpenSSL's lines name the reason in their sixth field:
+        // "<thread>:error:0A000086:SSL routines:<function>:certificate verify failed:<file>:<line>:".
+        const QStringList fields = QString::fromUtf8(text, int(length)).split(QLatin1Char(':'));
+        const QString reason = fields.value(5).trimmed();
         QMutexLocker hold(&relay->mutex);
-        if (relay->tlsError.isEmpty() && !line.isEmpty())
-            relay->tlsError = QStringLiteral("TLS: ") + line;
-        return 0;
+        if (relay->tlsError.isEmpty() && !reason.isEmpty())
+            relay->tlsError = QStringLiteral("TLS: ") + reason;
+        return 1;
     }
 
     static void disconnectDone(void *context, MQTTAsync_successData *)
@@ -185,6 +230,8 @@ void FeedClient::start()
         return;
     }
     client = handle;
+    if (settings.tls)
+        followHostChecks();
     relay = FeedClientRelay::make();
     {
         QMutexLocker hold(&relay->mutex);
@@ -236,7 +283,10 @@ void FeedClient::connectNow()
     {
         QMutexLocker hold(&relay->mutex);
         relay->tlsError.clear();
+        relay->host = settings.tls ? settings.host : QString();
     }
+    if (settings.tls)
+        hostNotMatched(settings.host);
     const int rc = MQTTAsync_connect(client, &options);
     if (rc != MQTTASYNC_SUCCESS) {
         onConnectFailed(QString::fromUtf8(MQTTAsync_strerror(rc)));
