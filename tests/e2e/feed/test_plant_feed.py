@@ -261,6 +261,9 @@ class FeedCase(UITestCase):
         self.ui.connect_simulator()
         self.ui.sim.wait_for_stderr("client connected")
         self.ui.wait_for_live_values()
+        # The version reply to coming online is an event too: waited for,
+        # so that the events a test makes next follow it.
+        self.ui.wait_for_message(lambda l: SIM_VERSION in (l or ""), timeout=10)
 
     def start_again(self):
         """The program started anew in the same folder (same settings)."""
