@@ -32,6 +32,8 @@ FeedPublisher::FeedPublisher(const feed_settings::FeedSettings &settings, qint64
     retryTimer.setSingleShot(true);
     retryTimer.setInterval(1000);
     connect(&retryTimer, &QTimer::timeout, this, &FeedPublisher::pump);
+    pollTimer.setInterval(kPollMs);
+    connect(&pollTimer, &QTimer::timeout, this, &FeedPublisher::pollRecords);
 }
 
 FeedPublisher::~FeedPublisher() = default;
@@ -82,10 +84,42 @@ void FeedPublisher::setAlarm(const QByteArray &payload)
     publishRetained(alarmTopic, alarm, 1);
 }
 
-void FeedPublisher::takeRecord(const QJsonObject &record, qint64 ts)
+bool FeedPublisher::queueRecord(const QJsonObject &record, qint64 ts)
 {
-    status = feed_payloads::status(++statusSeq, ts, record);
-    publishRetained(statusTopic, status, 0);
+    QMutexLocker hold(&recordsMutex);
+    // Only a feed thread stuck for minutes could fill it.
+    if (queuedRecords.size() >= kMaxQueuedRecords)
+        queuedRecords.erase(queuedRecords.begin());
+    queuedRecords.emplace_back(record, ts);
+    return !std::exchange(polling, true);
+}
+
+void FeedPublisher::wake()
+{
+    idlePolls = 0;
+    if (!pollTimer.isActive())
+        pollTimer.start();
+    pollRecords();
+}
+
+void FeedPublisher::pollRecords()
+{
+    std::vector<std::pair<QJsonObject, qint64>> records;
+    {
+        QMutexLocker hold(&recordsMutex);
+        records.swap(queuedRecords);
+        if (records.empty() && ++idlePolls >= 1000 / kPollMs) {
+            polling = false;
+            pollTimer.stop();
+            return;
+        }
+    }
+    if (!records.empty())
+        idlePolls = 0;
+    for (const auto &[record, ts] : records) {
+        status = feed_payloads::status(++statusSeq, ts, record);
+        publishRetained(statusTopic, status, 0);
+    }
 }
 
 void FeedPublisher::addEvent(const feed_events::Event &event)
@@ -164,6 +198,8 @@ void FeedPublisher::onFailed(quint64 tag)
 void FeedPublisher::finish(const QByteArray &offline, int timeoutMs)
 {
     retryTimer.stop();
+    pollTimer.stop();
+    pollRecords();
     if (client)
         client->finish({stateTopic, offline, 1, true}, timeoutMs);
 }

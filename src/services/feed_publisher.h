@@ -6,16 +6,26 @@
 
 #include <QByteArray>
 #include <QJsonObject>
+#include <QMutex>
 #include <QObject>
 #include <QTimer>
 
 #include <deque>
 #include <memory>
+#include <utility>
+#include <vector>
 
 // The feed's work on its own thread: the broker connection, the retained
 // topics, the status records and the waiting events. Every method runs on the
 // object's thread (callers queue them), so nothing here can hold up the
-// window.
+// window; queueRecord alone is called from the window's thread.
+//
+// Status records are not handed over one call each: waking a sleeping thread
+// costs the caller tens of microseconds on a small machine. The window's
+// thread only appends a record to a short list; while records flow, the feed
+// thread collects them every kPollMs (a record waits at most that long), and
+// after a second without records it stops looking until the next one wakes
+// it.
 //
 // The retained topics (state, info, alarm, the latest status) are published
 // again at every connection: a broker restarted without persistence has
@@ -37,8 +47,11 @@ public:
     void setState(const QByteArray &payload);
     void setInfo(const QByteArray &payload);
     void setAlarm(const QByteArray &payload);
-    // ts: UTC milliseconds; the seq of records counts from 1.
-    void takeRecord(const QJsonObject &record, qint64 ts);
+    static constexpr int kPollMs = 50;
+    // Any thread. ts: UTC milliseconds; the seq of records counts from 1.
+    // True when the feed thread has stopped looking: then queue wake().
+    bool queueRecord(const QJsonObject &record, qint64 ts);
+    void wake();
     void addEvent(const feed_events::Event &event);
     void addEarlier(std::deque<feed_events::Event> earlier);
     // Publishes offline as the state and disconnects, within timeoutMs.
@@ -61,6 +74,7 @@ private:
     void publishRetained(const QByteArray &topic, const QByteArray &payload, int qos);
     void pump();
     void tellDropped();
+    void pollRecords();
 
     const feed_settings::FeedSettings settings;
     const qint64 session;
@@ -77,4 +91,12 @@ private:
     quint64 outTag = 0;
     quint64 nextTag = 0;
     QTimer retryTimer; // a send the library refused while connected
+
+    // Records from the window's thread, not yet published.
+    static constexpr std::size_t kMaxQueuedRecords = 1000;
+    QMutex recordsMutex;
+    std::vector<std::pair<QJsonObject, qint64>> queuedRecords;
+    bool polling = false; // under recordsMutex
+    QTimer pollTimer;
+    int idlePolls = 0;
 };

@@ -162,7 +162,8 @@ void PlantFeed::takeRecord(const QJsonObject &record)
     }
     alarmWord = word;
 
-    QMetaObject::invokeMethod(publisher, [p = publisher, record, ts] { p->takeRecord(record, ts); });
+    if (publisher->queueRecord(record, ts))
+        QMetaObject::invokeMethod(publisher, &FeedPublisher::wake, Qt::QueuedConnection);
 }
 
 void PlantFeed::setLink(bool connected, const QString &port, bool deviceOnline)

@@ -22,8 +22,9 @@ class FeedPublisher;
 // takes (the link's state, every status record, the device's messages), makes
 // the events with their seq, keeps them in the session journal until the
 // broker has them, and hands everything to the FeedPublisher on the feed's own
-// thread. Per record here: a few look-ups and one queued call; the JSON of a
-// record is made on the feed's thread.
+// thread. Per record here: a few look-ups and an append to the publisher's
+// list (no thread woken while records flow); the JSON of a record is made on
+// the feed's thread.
 //
 // Nothing comes back from the network but the feed's own state: the program
 // never subscribes, and nothing here can reach the serial port.
