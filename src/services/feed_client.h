@@ -78,7 +78,7 @@ private:
     FeedClientRelay *relay = nullptr;
     State state = State::Idle;
     int retryMs = 1000;
-    QTimer retryTimer;
+    QTimer retryTimer{this};
     QHash<int, quint64> inFlight; // token -> tag
     QByteArray serverUri, clientId, username, password, caFile, certFile, keyFile;
 

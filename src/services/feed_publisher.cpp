@@ -120,6 +120,11 @@ void FeedPublisher::pollRecords()
         status = feed_payloads::status(++statusSeq, ts, record);
         publishRetained(statusTopic, status, 0);
     }
+    // The list goes back with its memory: the next append allocates nothing.
+    records.clear();
+    QMutexLocker hold(&recordsMutex);
+    if (queuedRecords.empty())
+        queuedRecords.swap(records);
 }
 
 void FeedPublisher::addEvent(const feed_events::Event &event)

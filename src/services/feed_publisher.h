@@ -90,13 +90,14 @@ private:
     feed_events::Head outHead;
     quint64 outTag = 0;
     quint64 nextTag = 0;
-    QTimer retryTimer; // a send the library refused while connected
+    // Children, so that they move with the publisher to its thread.
+    QTimer retryTimer{this}; // a send the library refused while connected
 
     // Records from the window's thread, not yet published.
     static constexpr std::size_t kMaxQueuedRecords = 1000;
     QMutex recordsMutex;
     std::vector<std::pair<QJsonObject, qint64>> queuedRecords;
     bool polling = false; // under recordsMutex
-    QTimer pollTimer;
+    QTimer pollTimer{this};
     int idlePolls = 0;
 };
