@@ -25,6 +25,12 @@ struct JournalResult;
 // (SessionJournalWriter); the calls here only queue a request, a few
 // microseconds. Loads answer later, on this thread, through the callback.
 //
+// Writes are gathered for 0.6 s from the first and committed together: each
+// commit rewrites whole pages, so the disk's work follows the number of
+// commits (one a second at two records a second). While records arrive, the
+// newest one on disk is never a second old: a crash loses less than that. A
+// load or flush() ends the gather at once.
+//
 // Streams are named by key: a chart's recording (WaveRecording.journalKey)
 // or a message list (MessageLog.journalKey); one object per key. What a
 // stream keeps is what its object holds: a chart its newest `capacity`
