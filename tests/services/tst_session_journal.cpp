@@ -4,6 +4,7 @@
 #include "services/message_log.h"
 #include "services/session_journal.h"
 #include "services/session_journal_database.h"
+#include "services/session_journal_format.h"
 #include "services/session_journal_writer.h"
 #include "services/wave_recording.h"
 #include "services_test_support.h"
@@ -16,6 +17,7 @@
 #include <QQmlEngine>
 #include <QSignalSpy>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -106,6 +108,54 @@ struct Inspector {
     QString name;
 };
 
+// The journal's files as they are while it runs: what a killed program
+// leaves. Taken after a flush, when the writer is idle.
+bool copyJournal(const QString &from, const QString &to)
+{
+    const QString base = SessionJournalDatabase::fileName();
+    for (const QString &name : {base, base + QStringLiteral("-wal")}) {
+        if (QFile::exists(QDir(from).filePath(name)) &&
+            !QFile::copy(QDir(from).filePath(name), QDir(to).filePath(name)))
+            return false;
+    }
+    return true;
+}
+
+// Runs SQL on a journal's file as another program (an earlier version) would.
+bool execOn(const QString &file, const QStringList &statements,
+            const QVector<QVariantList> &binds = {})
+{
+    const QString name = QStringLiteral("writer-%1").arg(file);
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(file);
+        ok = db.open();
+        for (int i = 0; ok && i < statements.size(); ++i) {
+            QSqlQuery q(db);
+            ok = q.prepare(statements[i]);
+            for (const QVariant &v : i < binds.size() ? binds[i] : QVariantList())
+                q.addBindValue(v);
+            ok = ok && q.exec();
+            if (!ok)
+                qWarning() << statements[i] << q.lastError().text();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+QByteArray chunkOf(int width, std::initializer_list<std::pair<qint64, double>> samples)
+{
+    journal_format::ChunkWriter chunk(width);
+    for (const auto &sample : samples) {
+        QVector<double> values(width, sample.second);
+        chunk.append(sample.first, values.constData(), width);
+    }
+    return chunk.data();
+}
+
 } // namespace
 
 class TestSessionJournal : public QObject {
@@ -124,6 +174,9 @@ private slots:
     void linesOlderThanAWeekDisappear();
 
     void writesAreGatheredButLoadsAndFlushesDoNotWait();
+    void aCrashLosesNoCommittedSample();
+    void fullChunksFitTheirPage();
+    void aFileOfTheEarlierLayoutLoads();
 
     void unusableJournalIsReportedOnce_data();
     void unusableJournalIsReportedOnce();
@@ -415,6 +468,114 @@ void TestSessionJournal::writesAreGatheredButLoadsAndFlushesDoNotWait()
         QCOMPARE(lines->size(), i + 1);
     }
     QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+}
+
+void TestSessionJournal::aCrashLosesNoCommittedSample()
+{
+    QTemporaryDir crashed;
+    {
+        // Two full chunks and one still growing.
+        auto chart = recording("crash", 2);
+        auto log = messageLog("crash", "resumed");
+        QTRY_VERIFY(!chart->isLoading() && !log->isLoading());
+        for (int i = 0; i < 300; ++i)
+            chart->append(double(kBase + 500 * i), row({double(i), 0.5 * i}));
+        log->append("before the crash");
+        QVERIFY(journal->flush());
+        QVERIFY(copyJournal(dir->path(), crashed.path()));
+    }
+    journal->close();
+    QVERIFY(journal->open(crashed.path()));
+    {
+        auto chart = recording("crash", 2);
+        auto log = messageLog("crash", "resumed");
+        QTRY_VERIFY(!chart->isLoading() && !log->isLoading());
+        QCOMPARE(chart->count(), 300);
+        for (int i = 0; i < 300; i += 37)
+            QCOMPARE(chart->values(i), row({double(i), 0.5 * i}));
+        QCOMPARE(chart->values(299), row({299, 149.5}));
+        QCOMPARE(linesOf(*log), QStringList({"before the crash", "resumed"}));
+        // The chunk that was growing is closed: a new one follows it.
+        chart->append(double(kBase + 500 * 300), row({300, 150}));
+    }
+    journal->close();
+    QVERIFY(journal->open(crashed.path()));
+    auto chart = recording("crash", 2);
+    QTRY_VERIFY(!chart->isLoading());
+    QCOMPARE(chart->count(), 301);
+    QCOMPARE(chart->values(300), row({300, 150}));
+    journal->close(); // before its folder goes
+}
+
+void TestSessionJournal::fullChunksFitTheirPage()
+{
+    const QString file = QDir(dir->path()).filePath(SessionJournalDatabase::fileName());
+    // The largest samples there are: four values of nine bytes each, times far apart.
+    auto chart = recording("large", 4);
+    QTRY_VERIFY(!chart->isLoading());
+    const int n = 3000;
+    for (int i = 0; i < n; ++i) {
+        const double v = 1.0 / (i + 3);
+        chart->append(double(kBase) + 1e9 * i, row({v, -v, v / 7, 1e300 * v}));
+    }
+    QVERIFY(journal->flush());
+    Inspector look(file);
+    QCOMPARE(look.number("PRAGMA page_size"), 1024);
+    const qint64 chunks =
+        look.number(QStringLiteral("SELECT count(*) FROM %1").arg(look.waveTable("large")));
+    const qint64 pages = look.number("PRAGMA page_count") - look.number("PRAGMA freelist_count");
+    QVERIFY(chunks > n / 30);
+    // One page a chunk and the tree's few inner pages; a chunk spilling over
+    // its page would take two.
+    QVERIFY2(pages < chunks * 5 / 4 + 10,
+             qPrintable(QStringLiteral("%1 pages for %2 chunks").arg(pages).arg(chunks)));
+}
+
+void TestSessionJournal::aFileOfTheEarlierLayoutLoads()
+{
+    journal->close();
+    QTemporaryDir earlier;
+    const QString file = earlier.filePath(SessionJournalDatabase::fileName());
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    // The tables as the earlier version made them, in its pages.
+    QVERIFY(execOn(
+        file,
+        {"PRAGMA page_size=4096", "PRAGMA journal_mode=WAL",
+         "CREATE TABLE stream(id INTEGER PRIMARY KEY, kind TEXT NOT NULL, key TEXT NOT NULL, "
+         "UNIQUE(kind, key))",
+         "INSERT INTO stream(id, kind, key) VALUES (1, 'wave', 'old'), (2, 'lines', 'old')",
+         "CREATE TABLE wave_1(first_ms INTEGER NOT NULL, last_ms INTEGER NOT NULL, "
+         "count INTEGER NOT NULL, data BLOB NOT NULL)",
+         "INSERT INTO wave_1(first_ms, last_ms, count, data) VALUES (?, ?, 3, ?)",
+         "CREATE TABLE lines_2(t INTEGER NOT NULL, line TEXT NOT NULL)",
+         "INSERT INTO lines_2(t, line) VALUES (?, 'old line')", "PRAGMA user_version=1"},
+        {{},
+         {},
+         {},
+         {},
+         {},
+         {kBase, kBase + 1000, chunkOf(1, {{kBase, 1}, {kBase + 500, 2}, {kBase + 1000, 3}})},
+         {},
+         {now}}));
+    QVERIFY(journal->open(earlier.path()));
+    {
+        auto chart = recording("old", 1);
+        auto log = messageLog("old", "resumed");
+        QTRY_VERIFY(!chart->isLoading() && !log->isLoading());
+        QCOMPARE(chart->count(), 3);
+        QCOMPARE(chart->values(2), row({3}));
+        QCOMPARE(linesOf(*log), QStringList({"old line", "resumed"}));
+        pushRamp(*chart, 2, kBase + 1500, 4);
+    }
+    journal->close();
+    QVERIFY(journal->open(earlier.path()));
+    auto chart = recording("old", 1);
+    QTRY_VERIFY(!chart->isLoading());
+    QCOMPARE(chart->count(), 5);
+    QCOMPARE(chart->values(4), row({5}));
+    journal->close(); // before its folder goes
+    // Its pages stay as they were: a new size would mean rewriting it all.
+    QCOMPARE(Inspector(file).number("PRAGMA page_size"), 4096);
 }
 
 void TestSessionJournal::unusableJournalIsReportedOnce_data()
