@@ -1,5 +1,7 @@
 #pragma once
 
+#include "session_journal_feed.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -37,6 +39,9 @@ struct JournalResult;
 // samples, a reset deleting all before it; a list its lines of the last
 // seven days (at most 200 000), Clear deleting all before it.
 //
+// The plant feed's events that the broker has not confirmed yet are kept the
+// same way, until the feed reports them done.
+//
 // When the journal cannot be used (a damaged or foreign file, a read-only
 // folder, a full disk, another copy of the program holding it for more than
 // 10 s) it reports `problem` once and takes no more requests; the objects run
@@ -67,6 +72,7 @@ class SessionJournal : public QObject {
 public:
     using WaveCallback = std::function<void(std::unique_ptr<WaveStore>)>;
     using LinesCallback = std::function<void(const QStringList &)>;
+    using FeedEventsCallback = std::function<void(const std::vector<FeedEventRow> &)>;
 
     static SessionJournal *getInstance();
     // ORRINDEL_DATA_DIR, or the application data folder.
@@ -113,6 +119,16 @@ public:
     bool loadLines(quint64 session, const QString &key, qint64 timeMs, const QString &resumeLine,
                    QObject *context, LinesCallback done);
 
+    // Keeps one event until feedEventsDone covers it (an event of the same
+    // run and number replaces it).
+    void appendFeedEvent(quint64 session, const FeedEventRow &row);
+    // Forgets every kept event up to (run, seq): all events of earlier runs,
+    // and those of `run` with seq <= `seq`.
+    void feedEventsDone(quint64 session, qint64 run, quint64 seq);
+    // The kept events, oldest first (by run, then seq), at most the newest
+    // 10 000; the same contract as loadLines.
+    bool loadFeedEvents(quint64 session, QObject *context, FeedEventsCallback done);
+
 signals:
     void activeChanged();
     void problemChanged();
@@ -123,6 +139,7 @@ private:
         QPointer<QObject> context;
         WaveCallback wave;
         LinesCallback lines;
+        FeedEventsCallback feedEvents;
     };
 
     // Queues a load; its answer goes to waiting.

@@ -161,17 +161,30 @@ bool SessionJournalDatabase::open(const std::atomic<bool> &stop)
         rollback();
         return fail(QStringLiteral("written by a newer version of the program"));
     }
-    if (!exec(QStringLiteral("CREATE TABLE IF NOT EXISTS stream(id INTEGER PRIMARY KEY, "
-                             "kind TEXT NOT NULL, key TEXT NOT NULL, UNIQUE(kind, key))")) ||
-        !exec(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion)) || !commit()) {
+    if (!createTables() || !exec(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion)) ||
+        !commit()) {
         rollback();
         return false;
     }
     return true;
 }
 
+bool SessionJournalDatabase::createTables()
+{
+    // Tables that an earlier version did not make are simply made: its files
+    // load as they are, and it ignores them in ours.
+    return exec(QStringLiteral("CREATE TABLE IF NOT EXISTS stream(id INTEGER PRIMARY KEY, "
+                               "kind TEXT NOT NULL, key TEXT NOT NULL, UNIQUE(kind, key))")) &&
+           // Without a row id: one tree, so an event costs one page, not two.
+           exec(QStringLiteral("CREATE TABLE IF NOT EXISTS feed_event(run INTEGER NOT NULL, "
+                               "seq INTEGER NOT NULL, ts INTEGER NOT NULL, payload BLOB NOT NULL, "
+                               "PRIMARY KEY(run, seq)) WITHOUT ROWID"));
+}
+
 void SessionJournalDatabase::close()
 {
+    feedInsert.reset();
+    feedDrop.reset();
     waves.clear();
     lines.clear();
     if (opened) {

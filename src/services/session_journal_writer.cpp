@@ -26,6 +26,8 @@ bool writes(JournalOp::Kind kind)
     case JournalOp::TrimWave:
     case JournalOp::Line:
     case JournalOp::ClearLines:
+    case JournalOp::FeedEvent:
+    case JournalOp::FeedEventsDone:
         return true;
     default:
         return false;
@@ -163,10 +165,15 @@ void SessionJournalWriter::process(SessionJournalDatabase &db, std::deque<Journa
             JournalResult result;
             result.request = op.request;
             if (!hasFailed() && db.isOpen()) {
-                const bool ok = op.kind == JournalOp::LoadWave ? db.loadWave(op, &result.wave)
-                                                               : db.loadLines(op, &result.lines);
+                bool ok = true;
+                if (op.kind == JournalOp::LoadWave)
+                    ok = db.loadWave(op, &result.wave);
+                else if (op.kind == JournalOp::LoadLines)
+                    ok = db.loadLines(op, &result.lines);
+                else if (op.kind == JournalOp::LoadFeedEvents)
+                    ok = db.loadFeedEvents(&result.feedEvents);
                 if (!ok) {
-                    result = JournalResult{op.request, nullptr, {}};
+                    result = JournalResult{op.request, nullptr, {}, {}};
                     fail(db, db.problem());
                 }
             }

@@ -156,6 +156,24 @@ QByteArray chunkOf(int width, std::initializer_list<std::pair<qint64, double>> s
     return chunk.data();
 }
 
+FeedEventRow feedEvent(qint64 run, quint64 seq)
+{
+    FeedEventRow event;
+    event.run = run;
+    event.seq = seq;
+    event.ts = run + qint64(seq) * 1000;
+    event.payload = QStringLiteral("{\"run\":%1,\"seq\":%2}").arg(run).arg(seq).toUtf8();
+    return event;
+}
+
+QStringList describe(const std::vector<FeedEventRow> &events)
+{
+    QStringList out;
+    for (const FeedEventRow &event : events)
+        out.append(QStringLiteral("%1/%2").arg(event.run).arg(event.seq));
+    return out;
+}
+
 } // namespace
 
 class TestSessionJournal : public QObject {
@@ -178,6 +196,10 @@ private slots:
     void fullChunksFitTheirPage();
     void aFileOfTheEarlierLayoutLoads();
 
+    void feedEventsSurviveARestartUntilDone();
+    void feedEventsLoadTheNewestTenThousand();
+    void feedEventsLoadOnAFailedJournalAnswersEmpty();
+
     void unusableJournalIsReportedOnce_data();
     void unusableJournalIsReportedOnce();
     void secondCopyWaitsForTheLockThenGivesUp();
@@ -185,6 +207,10 @@ private slots:
 private:
     // Closes the journal and opens it again: what a restart does to it.
     void restart();
+    // The kept feed events, from a load of the current session (posted: it
+    // was taken). Not answered within 30 s, or answered twice: one event of
+    // run -1, which no comparison expects.
+    std::vector<FeedEventRow> loadFeed(bool *posted = nullptr);
 
     std::unique_ptr<QTemporaryDir> dir;
     SessionJournal *journal = nullptr;
@@ -212,6 +238,24 @@ void TestSessionJournal::restart()
 {
     journal->close();
     QVERIFY(journal->open(dir->path()));
+}
+
+std::vector<FeedEventRow> TestSessionJournal::loadFeed(bool *posted)
+{
+    // Shared: a late answer must not write into a returned frame.
+    auto answers = std::make_shared<std::vector<std::vector<FeedEventRow>>>();
+    const bool taken = journal->loadFeedEvents(
+        journal->session(), this,
+        [answers](const std::vector<FeedEventRow> &events) { answers->push_back(events); });
+    if (posted)
+        *posted = taken;
+    if (!taken)
+        return {};
+    (void)QTest::qWaitFor([&] { return !answers->empty(); }, 30000);
+    QCoreApplication::processEvents();
+    if (answers->size() != 1)
+        return {feedEvent(-1, 0)};
+    return answers->front();
 }
 
 void TestSessionJournal::onlyTheProgramsOwnDocumentsOpenTheDefaultJournal()
@@ -576,6 +620,111 @@ void TestSessionJournal::aFileOfTheEarlierLayoutLoads()
     journal->close(); // before its folder goes
     // Its pages stay as they were: a new size would mean rewriting it all.
     QCOMPARE(Inspector(file).number("PRAGMA page_size"), 4096);
+}
+
+void TestSessionJournal::feedEventsSurviveARestartUntilDone()
+{
+    const qint64 runA = kBase, runB = kBase + kDay;
+    QVERIFY(loadFeed().empty());
+    // Queued out of order: the load sorts by run, then number.
+    for (quint64 seq : {3, 1, 5, 2, 4})
+        journal->appendFeedEvent(journal->session(), feedEvent(runA, seq));
+    journal->feedEventsDone(journal->session(), runA, 2);
+    restart();
+    std::vector<FeedEventRow> events = loadFeed();
+    QCOMPARE(describe(events), QStringList({QString("%1/3").arg(runA), QString("%1/4").arg(runA),
+                                            QString("%1/5").arg(runA)}));
+    QCOMPARE(events[0].ts, runA + 3000);
+    QCOMPARE(events[0].payload, feedEvent(runA, 3).payload);
+
+    // The next run: the broker confirms the earlier run's events later.
+    journal->appendFeedEvent(journal->session(), feedEvent(runB, 1));
+    journal->appendFeedEvent(journal->session(), feedEvent(runB, 2));
+    journal->feedEventsDone(journal->session(), runA, 4);
+    restart();
+    QCOMPARE(describe(loadFeed()),
+             QStringList({QString("%1/5").arg(runA), QString("%1/1").arg(runB),
+                          QString("%1/2").arg(runB)}));
+    // Done with a later run covers all of the earlier ones.
+    journal->feedEventsDone(journal->session(), runB, 1);
+    QCOMPARE(describe(loadFeed()), QStringList({QString("%1/2").arg(runB)}));
+    // Done for an earlier run than those kept forgets nothing.
+    journal->feedEventsDone(journal->session(), runA, 1000);
+    QCOMPARE(loadFeed().size(), std::size_t(1));
+    // The largest number covers the whole run; an event without payload is kept as one.
+    FeedEventRow empty = feedEvent(runB, 7);
+    empty.payload.clear();
+    journal->appendFeedEvent(journal->session(), empty);
+    QCOMPARE(loadFeed().size(), std::size_t(2));
+    QVERIFY(journal->isActive());
+    journal->feedEventsDone(journal->session(), runB, std::numeric_limits<quint64>::max());
+    QVERIFY(loadFeed().empty());
+
+    // A request for an earlier session is dropped; a load for one is refused.
+    const quint64 old = journal->session();
+    restart();
+    journal->appendFeedEvent(old, feedEvent(runB, 9));
+    auto answered = std::make_shared<bool>(false);
+    QVERIFY(!journal->loadFeedEvents(
+        old, this, [answered](const std::vector<FeedEventRow> &) { *answered = true; }));
+    bool posted = false;
+    QVERIFY(loadFeed(&posted).empty());
+    QVERIFY(posted);
+    QVERIFY(!*answered);
+}
+
+void TestSessionJournal::feedEventsLoadTheNewestTenThousand()
+{
+    const int cap = SessionJournalDatabase::kMaxFeedEvents;
+    const qint64 run1 = kBase, run2 = kBase + 1;
+    for (int seq = 1; seq <= 6; ++seq)
+        journal->appendFeedEvent(journal->session(), feedEvent(run1, quint64(seq)));
+    for (int seq = 1; seq <= cap; ++seq)
+        journal->appendFeedEvent(journal->session(), feedEvent(run2, quint64(seq)));
+    restart();
+    std::vector<FeedEventRow> events = loadFeed();
+    QCOMPARE(int(events.size()), cap);
+    QCOMPARE(events.front().run, run2);
+    QCOMPARE(events.front().seq, quint64(1));
+    QCOMPARE(events.back().seq, quint64(cap));
+    // The older ones are kept all the same.
+    QCOMPARE(Inspector(dir->filePath(SessionJournalDatabase::fileName()))
+                 .number("SELECT count(*) FROM feed_event"),
+             cap + 6);
+    journal->feedEventsDone(journal->session(), run2, quint64(cap - 10));
+    events = loadFeed();
+    QCOMPARE(int(events.size()), 10);
+    QCOMPARE(describe(events).first(), QString("%1/%2").arg(run2).arg(cap - 9));
+    QCOMPARE(describe(events).last(), QString("%1/%2").arg(run2).arg(cap));
+}
+
+void TestSessionJournal::feedEventsLoadOnAFailedJournalAnswersEmpty()
+{
+    // An event a working journal would answer.
+    journal->appendFeedEvent(journal->session(), feedEvent(kBase, 1));
+    QVERIFY(journal->flush());
+    journal->close();
+    journal->setSizeLimit(48 * 1024);
+    QVERIFY(journal->open(dir->path()));
+    // The writes and the load are queued together; the writes fill the disk
+    // and the load behind them finds the journal failed.
+    FeedEventRow large = feedEvent(kBase, 2);
+    large.payload = QByteArray(128 * 1024, 'x');
+    journal->appendFeedEvent(journal->session(), large);
+    // Shared: a late answer must not write into a returned frame.
+    auto answers = std::make_shared<std::vector<std::vector<FeedEventRow>>>();
+    const auto keep = [answers](const std::vector<FeedEventRow> &e) { answers->push_back(e); };
+    QVERIFY(journal->loadFeedEvents(journal->session(), this, keep));
+    // A load whose context is gone is not answered.
+    auto context = std::make_unique<QObject>();
+    QVERIFY(journal->loadFeedEvents(journal->session(), context.get(), keep));
+    context.reset();
+    QTRY_VERIFY(!journal->problem().isEmpty());
+    QTRY_COMPARE(answers->size(), std::size_t(1));
+    QVERIFY(answers->front().empty());
+    QTest::qWait(50);
+    QCOMPARE(answers->size(), std::size_t(1));
+    QVERIFY(journal->problem().contains("full"));
 }
 
 void TestSessionJournal::unusableJournalIsReportedOnce_data()
