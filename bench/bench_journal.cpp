@@ -113,7 +113,7 @@ void writeCost(SessionJournal *journal, int records, int pauseMs)
 {
     std::printf("\nWrite cost on the user-interface thread, %d status records %s "
                 "(4 pushes; a message line every 20th):\n",
-                records, pauseMs ? "2 ms apart (the writer waits for each)" : "back to back");
+                records, pauseMs ? "2 ms apart (the writer gathering them)" : "back to back");
     for (bool journalled : {false, true}) {
         std::vector<std::unique_ptr<WaveRecording>> charts;
         for (const Chart &c : kCharts) {

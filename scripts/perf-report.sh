@@ -11,6 +11,9 @@
 #   frames   the frames while the charts move and the operator types into an
 #            input (mouse resting on a chart): frame times, the longest wait of
 #            the user-interface thread, key press to frame
+#   journal  the disk writes (write_bytes of /proc/<pid>/io) while the session
+#            journal records the live data, extrapolated to MiB an hour; the
+#            journal's folder must be on a disk (tmpfs counts nothing)
 #
 # Everything runs on a private Xvfb desktop (tests/e2e/ui/orrindel_ui.py);
 # connecting goes through the accessibility bus as in the end-to-end tests,
@@ -19,6 +22,7 @@
 #   scripts/perf-report.sh                       # everything, the program's own choice
 #   scripts/perf-report.sh --only startup --startups 20
 #   scripts/perf-report.sh --backends software --soak-minutes 10
+#   scripts/perf-report.sh --only journal --journal-minutes 10
 #   scripts/perf-report.sh --quick               # short runs, for a try
 #
 # Binaries: $BUILD_DIR/bin (default build/), or ORRINDEL_BIN and ORRINDEL_SIM.
@@ -40,7 +44,7 @@ source_dir = sys.argv[1]
 sys.path.insert(0, os.path.join(source_dir, "tests", "e2e", "ui"))
 sys.path.insert(0, os.path.join(source_dir, "scripts"))
 import orrindel_ui  # noqa: E402
-from proc_stats import cpu_seconds, load, memory_kib  # noqa: E402
+from proc_stats import cpu_seconds, load, memory_kib, write_bytes  # noqa: E402
 
 # QT_QUICK_BACKEND values; "" leaves the choice to the program (software
 # scene graph on a software rasteriser, OpenGL with a graphics driver).
@@ -54,7 +58,7 @@ SIM_ARGS = ["--mode", "external", "--analog", "60", "--gate"]
 def parse_args():
     parser = argparse.ArgumentParser(prog="perf-report.sh")
     parser.add_argument("--only", action="append",
-                        choices=["startup", "cpu", "memory", "frames"],
+                        choices=["startup", "cpu", "memory", "frames", "journal"],
                         help="measure only this (repeatable); cpu and memory share one run")
     parser.add_argument("--backends", default="default",
                         help="scene graphs, comma-separated: default (the program's "
@@ -63,12 +67,15 @@ def parse_args():
     parser.add_argument("--cpu-seconds", type=float, default=60)
     parser.add_argument("--soak-minutes", type=float, default=5)
     parser.add_argument("--type-seconds", type=float, default=60)
+    parser.add_argument("--journal-minutes", type=float, default=5)
     parser.add_argument("--quick", action="store_true",
-                        help="3 starts, 20 s of processor time, 1 minute of memory, 20 s typing")
+                        help="3 starts, 20 s of processor time, 1 minute of memory, 20 s typing, "
+                             "1 minute of journal writes")
     args = parser.parse_args(sys.argv[2:])
     if args.quick:
         args.startups, args.cpu_seconds, args.soak_minutes, args.type_seconds = 3, 20, 1, 20
-    args.parts = set(args.only or ["startup", "cpu", "memory", "frames"])
+        args.journal_minutes = 1
+    args.parts = set(args.only or ["startup", "cpu", "memory", "frames", "journal"])
     args.backends = [b.strip() for b in args.backends.split(",") if b.strip()]
     for backend in args.backends:
         if backend not in BACKENDS:
@@ -363,6 +370,55 @@ def measure_frames(args, backend):
         stop_live(ui)
 
 
+def journal_writer_tid(pid):
+    """The session journal's writer thread (its name cut to 15 characters)."""
+    for tid in os.listdir("/proc/%d/task" % pid):
+        try:
+            with open("/proc/%d/task/%s/comm" % (pid, tid)) as f:
+                if f.read().startswith("SessionJournal"):
+                    return int(tid)
+        except OSError:
+            pass
+    return None
+
+
+def measure_journal(args, backend):
+    # Without the performance log: its lines would be counted as writes too.
+    ui = start_live(backend, {"ORRINDEL_PERF_LOG": ""})
+    try:
+        pid = ui.program.pid
+        data = ui.program.env()["ORRINDEL_DATA_DIR"]
+        fs = subprocess.run(["stat", "-f", "-c", "%T", data], capture_output=True,
+                            text=True).stdout.strip()
+        print("\n## %s scene graph: the session journal's disk writes, live data, two "
+              "records a second" % backend)
+        if fs == "tmpfs":
+            print("WARNING: %s is on tmpfs: nothing reaches a disk, the figures are void" % data)
+        # Past the start: the loads, the QML disk cache, the first commits.
+        time.sleep(10)
+        tid = journal_writer_tid(pid)
+        before = time.monotonic(), write_bytes(pid), write_bytes(pid, tid)
+        load_before = load()
+        time.sleep(args.journal_minutes * 60)
+        after = time.monotonic(), write_bytes(pid), write_bytes(pid, tid)
+        hours = (after[0] - before[0]) / 3600
+        per_hour = (after[1] - before[1]) / hours / 2**20
+        print("program: %.1f MiB an hour (%.2f MiB written in %.1f min, extrapolated)   "
+              "[load %s -> %s]" % (per_hour, (after[1] - before[1]) / 2**20, hours * 60,
+                                   load_before, load()))
+        if tid is not None and before[2] is not None and after[2] is not None:
+            print("of which the journal's writer thread: %.1f MiB an hour"
+                  % ((after[2] - before[2]) / hours / 2**20))
+        sizes = []
+        for name in sorted(os.listdir(data)):
+            if name.startswith("session-journal.sqlite"):
+                sizes.append("%s %.1f KiB" % (name, os.path.getsize(os.path.join(data, name))
+                                              / 1024))
+        print("journal files (%s, %s): %s" % (data, fs, ", ".join(sizes) or "none"))
+    finally:
+        stop_live(ui)
+
+
 def main():
     args = parse_args()
     print("# Orrindel: the whole program")
@@ -376,6 +432,8 @@ def main():
             measure_cpu_and_memory(args, desk, backend)
         if "frames" in args.parts:
             measure_frames(args, backend)
+        if "journal" in args.parts:
+            measure_journal(args, backend)
 
 
 main()

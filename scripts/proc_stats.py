@@ -30,3 +30,18 @@ def cpu_seconds(pid):
         return None
     fields = data[data.rfind(")") + 2:].split(" ")
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def write_bytes(pid, tid=None):
+    """Bytes a process (or one of its threads) caused to be written to storage:
+    counted when a page of the page cache first turns dirty, so a page
+    rewritten before it reaches the disk counts once. None when it is gone."""
+    path = "/proc/%d/io" % pid if tid is None else "/proc/%d/task/%d/io" % (pid, tid)
+    try:
+        with open(path) as f:
+            for line in f:
+                if line.startswith("write_bytes:"):
+                    return int(line.split()[1])
+    except OSError:
+        return None
+    return None

@@ -224,7 +224,7 @@ bool SessionJournal::loadWave(quint64 session, const QString &key, int width, qi
         return false;
     JournalOp op = journalOp(JournalOp::LoadWave, key, 0, capacity);
     op.width = width;
-    postLoad(std::move(op), Pending{context, std::move(done), {}});
+    postLoad(std::move(op), Pending{context, std::move(done), {}, {}});
     return true;
 }
 
@@ -235,7 +235,38 @@ bool SessionJournal::loadLines(quint64 session, const QString &key, qint64 timeM
         return false;
     JournalOp op = journalOp(JournalOp::LoadLines, key, timeMs);
     op.text = resumeLine;
-    postLoad(std::move(op), Pending{context, {}, std::move(done)});
+    postLoad(std::move(op), Pending{context, {}, std::move(done), {}});
+    return true;
+}
+
+void SessionJournal::appendFeedEvent(quint64 session, const FeedEventRow &row)
+{
+    if (!accepts(session))
+        return;
+    JournalOp op;
+    op.kind = JournalOp::FeedEvent;
+    op.feed = row;
+    writer->post(std::move(op));
+}
+
+void SessionJournal::feedEventsDone(quint64 session, qint64 run, quint64 seq)
+{
+    if (!accepts(session))
+        return;
+    JournalOp op;
+    op.kind = JournalOp::FeedEventsDone;
+    op.feed.run = run;
+    op.feed.seq = seq;
+    writer->post(std::move(op));
+}
+
+bool SessionJournal::loadFeedEvents(quint64 session, QObject *context, FeedEventsCallback done)
+{
+    if (!accepts(session))
+        return false;
+    JournalOp op;
+    op.kind = JournalOp::LoadFeedEvents;
+    postLoad(std::move(op), Pending{context, {}, {}, std::move(done)});
     return true;
 }
 
@@ -271,6 +302,8 @@ void SessionJournal::deliver()
         request.wave(std::move(result.wave));
     else if (request.lines)
         request.lines(result.lines);
+    else if (request.feedEvents)
+        request.feedEvents(result.feedEvents);
 }
 
 void SessionJournal::deliverAll()
@@ -294,6 +327,8 @@ void SessionJournal::abandonPending()
             request.wave(nullptr);
         else if (request.lines)
             request.lines({});
+        else if (request.feedEvents)
+            request.feedEvents({});
     }
 }
 

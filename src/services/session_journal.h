@@ -1,5 +1,7 @@
 #pragma once
 
+#include "session_journal_feed.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -25,11 +27,20 @@ struct JournalResult;
 // (SessionJournalWriter); the calls here only queue a request, a few
 // microseconds. Loads answer later, on this thread, through the callback.
 //
+// Writes are gathered for 0.6 s from the first and committed together: each
+// commit rewrites whole pages, so the disk's work follows the number of
+// commits (one a second at two records a second). While records arrive, the
+// newest one on disk is never a second old: a crash loses less than that. A
+// load or flush() ends the gather at once.
+//
 // Streams are named by key: a chart's recording (WaveRecording.journalKey)
 // or a message list (MessageLog.journalKey); one object per key. What a
 // stream keeps is what its object holds: a chart its newest `capacity`
 // samples, a reset deleting all before it; a list its lines of the last
 // seven days (at most 200 000), Clear deleting all before it.
+//
+// The plant feed's events that the broker has not confirmed yet are kept the
+// same way, until the feed reports them done.
 //
 // When the journal cannot be used (a damaged or foreign file, a read-only
 // folder, a full disk, another copy of the program holding it for more than
@@ -61,6 +72,7 @@ class SessionJournal : public QObject {
 public:
     using WaveCallback = std::function<void(std::unique_ptr<WaveStore>)>;
     using LinesCallback = std::function<void(const QStringList &)>;
+    using FeedEventsCallback = std::function<void(const std::vector<FeedEventRow> &)>;
 
     static SessionJournal *getInstance();
     // ORRINDEL_DATA_DIR, or the application data folder.
@@ -107,6 +119,16 @@ public:
     bool loadLines(quint64 session, const QString &key, qint64 timeMs, const QString &resumeLine,
                    QObject *context, LinesCallback done);
 
+    // Keeps one event until feedEventsDone covers it (an event of the same
+    // run and number replaces it).
+    void appendFeedEvent(quint64 session, const FeedEventRow &row);
+    // Forgets every kept event up to (run, seq): all events of earlier runs,
+    // and those of `run` with seq <= `seq`.
+    void feedEventsDone(quint64 session, qint64 run, quint64 seq);
+    // The kept events, oldest first (by run, then seq), at most the newest
+    // 10 000; the same contract as loadLines.
+    bool loadFeedEvents(quint64 session, QObject *context, FeedEventsCallback done);
+
 signals:
     void activeChanged();
     void problemChanged();
@@ -117,6 +139,7 @@ private:
         QPointer<QObject> context;
         WaveCallback wave;
         LinesCallback lines;
+        FeedEventsCallback feedEvents;
     };
 
     // Queues a load; its answer goes to waiting.

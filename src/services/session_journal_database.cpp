@@ -10,6 +10,18 @@
 namespace {
 
 constexpr int kSchemaVersion = 1;
+// Pages of a new file. Each commit copies every page it changes to the
+// write-ahead log, whole: one per chart (the page of its newest chunk) and
+// one for new lines. With 1 KiB pages rather than SQLite's 4 KiB a commit a
+// second writes a quarter as much; a chunk still fits one page
+// (journal_format::ChunkWriter::kMaxBytes). An existing file keeps its size:
+// changing it would rewrite the whole file.
+constexpr int kPageSize = 1024;
+// A leaf page keeps up to its size less 35 bytes of a row in itself. A full
+// chunk is its limit, one more sample (a time and four values: at most 46
+// bytes) and some 40 bytes for the row's other columns and headers.
+static_assert(journal_format::ChunkWriter::kMaxBytes + 46 + 40 <= kPageSize - 35,
+              "a full chunk must fit its page");
 constexpr int kBusyTimeoutMs = 5000;
 // A checkpoint leaves the write-ahead log at most this long.
 constexpr qint64 kWalSizeLimit = 4 * 1024 * 1024;
@@ -113,7 +125,9 @@ bool SessionJournalDatabase::open(const std::atomic<bool> &stop)
     opened = true;
 
     QSqlQuery query(db());
-    // The first statement reads the file: a file that is not a database fails here.
+    if (!query.exec(QStringLiteral("PRAGMA page_size=%1").arg(kPageSize)))
+        return fail(query.lastError());
+    // The first statement that reads the file: a file that is not a database fails here.
     if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !query.next())
         return fail(query.lastError());
     if (query.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
@@ -147,17 +161,30 @@ bool SessionJournalDatabase::open(const std::atomic<bool> &stop)
         rollback();
         return fail(QStringLiteral("written by a newer version of the program"));
     }
-    if (!exec(QStringLiteral("CREATE TABLE IF NOT EXISTS stream(id INTEGER PRIMARY KEY, "
-                             "kind TEXT NOT NULL, key TEXT NOT NULL, UNIQUE(kind, key))")) ||
-        !exec(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion)) || !commit()) {
+    if (!createTables() || !exec(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion)) ||
+        !commit()) {
         rollback();
         return false;
     }
     return true;
 }
 
+bool SessionJournalDatabase::createTables()
+{
+    // Tables that an earlier version did not make are simply made: its files
+    // load as they are, and it ignores them in ours.
+    return exec(QStringLiteral("CREATE TABLE IF NOT EXISTS stream(id INTEGER PRIMARY KEY, "
+                               "kind TEXT NOT NULL, key TEXT NOT NULL, UNIQUE(kind, key))")) &&
+           // Without a row id: one tree, so an event costs one page, not two.
+           exec(QStringLiteral("CREATE TABLE IF NOT EXISTS feed_event(run INTEGER NOT NULL, "
+                               "seq INTEGER NOT NULL, ts INTEGER NOT NULL, payload BLOB NOT NULL, "
+                               "PRIMARY KEY(run, seq)) WITHOUT ROWID"));
+}
+
 void SessionJournalDatabase::close()
 {
+    feedInsert.reset();
+    feedDrop.reset();
     waves.clear();
     lines.clear();
     if (opened) {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <unordered_map>
+#include <vector>
 
 class QSqlDatabase;
 class QSqlError;
@@ -47,6 +48,10 @@ public:
     bool apply(const JournalOp &op);
     bool loadWave(const JournalOp &op, std::unique_ptr<WaveStore> *out);
     bool loadLines(const JournalOp &op, QStringList *out);
+    // The kept plant-feed events, oldest first, at most the newest kMaxFeedEvents.
+    bool loadFeedEvents(std::vector<FeedEventRow> *out);
+
+    static constexpr int kMaxFeedEvents = 10000;
 
 private:
     struct WaveTable {
@@ -81,12 +86,15 @@ private:
     bool streamId(const QString &kind, const QString &key, bool create, qint64 *id);
     bool readLedger(WaveTable &table);
 
+    bool createTables();
     bool appendSample(const JournalOp &op);
     bool dropExpired(WaveTable &table, qint64 capacity);
     bool resetWave(WaveTable &table);
     bool appendLine(LineTable &table, qint64 timeMs, const QString &line);
     // Drops the lines up to row lastDropped and those expired at nowMs.
     bool dropOldLines(LineTable &table, qint64 lastDropped, qint64 nowMs);
+    bool appendFeedEvent(const FeedEventRow &row);
+    bool dropFeedEvents(qint64 run, quint64 seq);
 
     const Options options;
     const QString path;
@@ -96,4 +104,5 @@ private:
     QString reason;
     std::unordered_map<QString, WaveTable> waves;
     std::unordered_map<QString, LineTable> lines;
+    std::unique_ptr<QSqlQuery> feedInsert, feedDrop;
 };

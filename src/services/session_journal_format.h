@@ -44,9 +44,10 @@ bool readValue(const char *&p, const char *end, double *value);
 class ChunkWriter {
 public:
     // A chunk is closed when its data reaches this size or this many samples:
-    // it then still fits a database page with room to spare, so rewriting it
-    // for each new sample touches one page.
-    static constexpr int kMaxBytes = 1024;
+    // with its last sample and its row's other columns it then still fits a
+    // 1 KiB database page without spilling to another, so rewriting it for
+    // each commit touches one page.
+    static constexpr int kMaxBytes = 896;
     static constexpr int kMaxSamples = 128;
 
     explicit ChunkWriter(int width);

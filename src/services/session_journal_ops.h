@@ -1,10 +1,13 @@
 #pragma once
 
+#include "session_journal_feed.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVarLengthArray>
 
 #include <memory>
+#include <vector>
 
 class QSemaphore;
 class WaveStore;
@@ -14,14 +17,17 @@ class WaveStore;
 // writer thread, in the order the requests were queued.
 struct JournalOp {
     enum Kind : quint8 {
-        Sample,     // key, timeMs, values, capacity
-        ResetWave,  // key
-        TrimWave,   // key, capacity
-        LoadWave,   // key, width, capacity, request
-        Line,       // key, timeMs, text
-        ClearLines, // key
-        LoadLines,  // key, timeMs, text (the resume line), request
-        Barrier     // done: released once everything before is written
+        Sample,         // key, timeMs, values, capacity
+        ResetWave,      // key
+        TrimWave,       // key, capacity
+        LoadWave,       // key, width, capacity, request
+        Line,           // key, timeMs, text
+        ClearLines,     // key
+        LoadLines,      // key, timeMs, text (the resume line), request
+        FeedEvent,      // feed
+        FeedEventsDone, // feed.run, feed.seq
+        LoadFeedEvents, // request
+        Barrier         // done: released once everything before is written
     };
 
     Kind kind = Barrier;
@@ -32,13 +38,15 @@ struct JournalOp {
     QVarLengthArray<double, 4> values;
     QString text;
     quint64 request = 0;
+    FeedEventRow feed;
     std::shared_ptr<QSemaphore> done;
 };
 
-// The answer to a LoadWave or LoadLines request. Empty when the journal has
-// nothing for the key or has failed.
+// The answer to a load request. Empty when the journal has nothing for the
+// key or has failed.
 struct JournalResult {
     quint64 request = 0;
     std::unique_ptr<WaveStore> wave;
     QStringList lines;
+    std::vector<FeedEventRow> feedEvents;
 };

@@ -9,6 +9,8 @@
 #include <QVariant>
 #include <QVector>
 
+#include <limits>
+
 template<class Table>
 Table *SessionJournalDatabase::streamTable(std::unordered_map<QString, Table> &tables,
                                            const QString &kind, const QString &columns,
@@ -86,6 +88,10 @@ bool SessionJournalDatabase::apply(const JournalOp &op)
             return reason.isEmpty();
         return exec(QStringLiteral("DELETE FROM %1").arg(table->name));
     }
+    case JournalOp::FeedEvent:
+        return appendFeedEvent(op.feed);
+    case JournalOp::FeedEventsDone:
+        return dropFeedEvents(op.feed.run, op.feed.seq);
     default:
         return true;
     }
@@ -282,6 +288,57 @@ bool SessionJournalDatabase::loadLines(const JournalOp &op, QStringList *out)
     out->clear();
     while (query.next())
         out->append(query.value(0).toString());
+    if (query.lastError().isValid())
+        return fail(query.lastError());
+    return true;
+}
+
+bool SessionJournalDatabase::appendFeedEvent(const FeedEventRow &row)
+{
+    QSqlQuery *insert = prepared(feedInsert, QStringLiteral("INSERT OR REPLACE INTO feed_event("
+                                                            "run, seq, ts, payload) "
+                                                            "VALUES (?, ?, ?, ?)"));
+    if (!insert)
+        return false;
+    insert->bindValue(0, row.run);
+    insert->bindValue(1, qint64(row.seq));
+    insert->bindValue(2, row.ts);
+    // A null QByteArray would be bound as NULL.
+    insert->bindValue(3, row.payload.isNull() ? QByteArray("") : row.payload);
+    return exec(*insert);
+}
+
+bool SessionJournalDatabase::dropFeedEvents(qint64 run, quint64 seq)
+{
+    QSqlQuery *drop = prepared(feedDrop, QStringLiteral("DELETE FROM feed_event WHERE run < ? OR "
+                                                        "(run = ? AND seq <= ?)"));
+    if (!drop)
+        return false;
+    // Numbers are kept below 2^63; a larger one covers the whole run.
+    const quint64 largest = quint64(std::numeric_limits<qint64>::max());
+    drop->bindValue(0, run);
+    drop->bindValue(1, run);
+    drop->bindValue(2, qint64(qMin(seq, largest)));
+    return exec(*drop);
+}
+
+bool SessionJournalDatabase::loadFeedEvents(std::vector<FeedEventRow> *out)
+{
+    out->clear();
+    QSqlQuery query(db());
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT run, seq, ts, payload FROM (SELECT * FROM feed_event "
+                                   "ORDER BY run DESC, seq DESC LIMIT %1) ORDER BY run, seq")
+                        .arg(kMaxFeedEvents)))
+        return fail(query.lastError());
+    while (query.next()) {
+        FeedEventRow row;
+        row.run = query.value(0).toLongLong();
+        row.seq = quint64(query.value(1).toLongLong());
+        row.ts = query.value(2).toLongLong();
+        row.payload = query.value(3).toByteArray();
+        out->push_back(std::move(row));
+    }
     if (query.lastError().isValid())
         return fail(query.lastError());
     return true;

@@ -7,10 +7,16 @@
 
 namespace {
 
-// Requests that arrive this soon after the first of a batch share its
-// transaction: a status record feeds four charts in one go.
-constexpr int kGatherMs = 5;
-constexpr std::size_t kMaxOpsPerTransaction = 512;
+// Writes that arrive within this long of the first of a batch share its
+// transaction. Every commit rewrites whole pages (each chart's newest chunk),
+// so the disk's work follows the number of commits, not the number of
+// samples: at two records a second this is one commit a second. What a crash
+// loses, counted from the newest sample on disk, is this plus the time to the
+// next record: under a second at five records a second too.
+constexpr int kGatherMs = 600;
+// A backlog is written in transactions of this many writes at most, so that
+// one transaction never grows the write-ahead log by much.
+constexpr std::size_t kMaxOpsPerTransaction = 4096;
 
 bool writes(JournalOp::Kind kind)
 {
@@ -20,6 +26,8 @@ bool writes(JournalOp::Kind kind)
     case JournalOp::TrimWave:
     case JournalOp::Line:
     case JournalOp::ClearLines:
+    case JournalOp::FeedEvent:
+    case JournalOp::FeedEventsDone:
         return true;
     default:
         return false;
@@ -42,10 +50,19 @@ SessionJournalWriter::~SessionJournalWriter()
 void SessionJournalWriter::post(JournalOp &&op)
 {
     QMutexLocker lock(&mutex);
-    // Only a writer waiting for work needs waking: one gathering a batch
-    // wakes by itself, and every wake-up is a system call here and a thread
-    // switch that may take the processor from the caller.
-    const bool wake = idle && queue.empty();
+    const bool write = writes(op.kind);
+    if (write && !writeQueued) {
+        writeQueued = true;
+        writeDeadline.setRemainingTime(kGatherMs);
+    }
+    // Only a writer waiting for work needs waking, or one gathering writes
+    // that must stop: a load or a barrier is not kept waiting behind them, and
+    // a full transaction is not made fuller. Every wake-up is a system call
+    // here and a thread switch that may take the processor from the caller.
+    const bool wake =
+        (idle && queue.empty()) ||
+        (gathering && ((!write && !urgent) || queue.size() + 1 == kMaxOpsPerTransaction));
+    urgent = urgent || !write;
     queue.push_back(std::move(op));
     if (wake)
         wakeUp.wakeOne();
@@ -116,12 +133,15 @@ void SessionJournalWriter::run()
             idle = false;
             if (queue.empty())
                 break;
-            if (!stopRequested && writes(queue.front().kind)) {
-                // Only stop() wakes this wait early.
-                QDeadlineTimer gather(kGatherMs);
-                while (!stopRequested && !gather.hasExpired())
-                    wakeUp.wait(&mutex, gather);
-            }
+            // The gather runs from the first write's arrival, which may have
+            // been while the last batch was written.
+            gathering = true;
+            while (!stopRequested && !urgent && queue.size() < kMaxOpsPerTransaction &&
+                   !writeDeadline.hasExpired())
+                wakeUp.wait(&mutex, writeDeadline);
+            gathering = false;
+            urgent = false;
+            writeQueued = false;
             batch.swap(queue);
         }
         process(db, batch);
@@ -145,10 +165,15 @@ void SessionJournalWriter::process(SessionJournalDatabase &db, std::deque<Journa
             JournalResult result;
             result.request = op.request;
             if (!hasFailed() && db.isOpen()) {
-                const bool ok = op.kind == JournalOp::LoadWave ? db.loadWave(op, &result.wave)
-                                                               : db.loadLines(op, &result.lines);
+                bool ok = true;
+                if (op.kind == JournalOp::LoadWave)
+                    ok = db.loadWave(op, &result.wave);
+                else if (op.kind == JournalOp::LoadLines)
+                    ok = db.loadLines(op, &result.lines);
+                else if (op.kind == JournalOp::LoadFeedEvents)
+                    ok = db.loadFeedEvents(&result.feedEvents);
                 if (!ok) {
-                    result = JournalResult{op.request, nullptr, {}};
+                    result = JournalResult{op.request, nullptr, {}, {}};
                     fail(db, db.problem());
                 }
             }

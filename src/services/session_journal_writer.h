@@ -3,6 +3,7 @@
 #include "session_journal_database.h"
 #include "session_journal_ops.h"
 
+#include <QDeadlineTimer>
 #include <QMutex>
 #include <QString>
 #include <QThread>
@@ -13,11 +14,12 @@
 #include <vector>
 
 // The writer thread: it owns the database connection and the lock file, and
-// works through the queue. Successive requests queued within a few
-// milliseconds of each other (the samples and lines of one status record)
-// are written in one small transaction; a backlog is worked off in
-// transactions of a bounded size. The first failure is reported once through
-// failed(); from then on requests are dropped and loads answered empty.
+// works through the queue. Writes are gathered for a while after the first
+// of them (kGatherMs) and committed in one transaction (a backlog in
+// transactions of a bounded size); a load or a barrier ends the gather at
+// once, so it waits for no more than the writes already queued. The first
+// failure is reported once through failed(); from then on requests are
+// dropped and loads answered empty.
 class SessionJournalWriter : public QThread {
     Q_OBJECT
 public:
@@ -54,7 +56,11 @@ private:
     QWaitCondition wakeUp;
     std::deque<JournalOp> queue;
     bool stopRequested = false;
-    bool idle = false; // waiting for work (not gathering, not writing)
+    bool idle = false;      // waiting for work (not gathering, not writing)
+    bool gathering = false; // waiting for more writes before the transaction
+    bool urgent = false;    // a request that is not a write is queued
+    bool writeQueued = false;
+    QDeadlineTimer writeDeadline; // the gather's end, from the first write queued
     std::atomic<bool> stopFlag{false};
     std::atomic<bool> failedFlag{false};
     std::vector<JournalResult> results;

@@ -4,17 +4,20 @@
 #include "services/message_log.h"
 #include "services/session_journal.h"
 #include "services/session_journal_database.h"
+#include "services/session_journal_format.h"
 #include "services/session_journal_writer.h"
 #include "services/wave_recording.h"
 #include "services_test_support.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QSignalSpy>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -93,13 +96,83 @@ struct Inspector {
             return -1;
         return q.value(0).toLongLong();
     }
+    qint64 streamId(const QString &kind, const QString &key) const
+    {
+        return number(QStringLiteral("SELECT id FROM stream WHERE kind = '%1' AND key = '%2'")
+                          .arg(kind, key));
+    }
     QString waveTable(const QString &key) const
     {
-        return QStringLiteral("wave_%1").arg(number(
-            QStringLiteral("SELECT id FROM stream WHERE kind = 'wave' AND key = '%1'").arg(key)));
+        return QStringLiteral("wave_%1").arg(streamId(QStringLiteral("wave"), key));
     }
     QString name;
 };
+
+// The journal's files as they are while it runs: what a killed program
+// leaves. Taken after a flush, when the writer is idle.
+bool copyJournal(const QString &from, const QString &to)
+{
+    const QString base = SessionJournalDatabase::fileName();
+    for (const QString &name : {base, base + QStringLiteral("-wal")}) {
+        if (QFile::exists(QDir(from).filePath(name)) &&
+            !QFile::copy(QDir(from).filePath(name), QDir(to).filePath(name)))
+            return false;
+    }
+    return true;
+}
+
+// Runs SQL on a journal's file as another program (an earlier version) would.
+bool execOn(const QString &file, const QStringList &statements,
+            const QVector<QVariantList> &binds = {})
+{
+    const QString name = QStringLiteral("writer-%1").arg(file);
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(file);
+        ok = db.open();
+        for (int i = 0; ok && i < statements.size(); ++i) {
+            QSqlQuery q(db);
+            ok = q.prepare(statements[i]);
+            for (const QVariant &v : i < binds.size() ? binds[i] : QVariantList())
+                q.addBindValue(v);
+            ok = ok && q.exec();
+            if (!ok)
+                qWarning() << statements[i] << q.lastError().text();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+QByteArray chunkOf(int width, std::initializer_list<std::pair<qint64, double>> samples)
+{
+    journal_format::ChunkWriter chunk(width);
+    for (const auto &sample : samples) {
+        QVector<double> values(width, sample.second);
+        chunk.append(sample.first, values.constData(), width);
+    }
+    return chunk.data();
+}
+
+FeedEventRow feedEvent(qint64 run, quint64 seq)
+{
+    FeedEventRow event;
+    event.run = run;
+    event.seq = seq;
+    event.ts = run + qint64(seq) * 1000;
+    event.payload = QStringLiteral("{\"run\":%1,\"seq\":%2}").arg(run).arg(seq).toUtf8();
+    return event;
+}
+
+QStringList describe(const std::vector<FeedEventRow> &events)
+{
+    QStringList out;
+    for (const FeedEventRow &event : events)
+        out.append(QStringLiteral("%1/%2").arg(event.run).arg(event.seq));
+    return out;
+}
 
 } // namespace
 
@@ -118,6 +191,15 @@ private slots:
     void chartKeepsItsCapacityAndTheFileStopsGrowing();
     void linesOlderThanAWeekDisappear();
 
+    void writesAreGatheredButLoadsAndFlushesDoNotWait();
+    void aCrashLosesNoCommittedSample();
+    void fullChunksFitTheirPage();
+    void aFileOfTheEarlierLayoutLoads();
+
+    void feedEventsSurviveARestartUntilDone();
+    void feedEventsLoadTheNewestTenThousand();
+    void feedEventsLoadOnAFailedJournalAnswersEmpty();
+
     void unusableJournalIsReportedOnce_data();
     void unusableJournalIsReportedOnce();
     void secondCopyWaitsForTheLockThenGivesUp();
@@ -125,6 +207,10 @@ private slots:
 private:
     // Closes the journal and opens it again: what a restart does to it.
     void restart();
+    // The kept feed events, from a load of the current session (posted: it
+    // was taken). Not answered within 30 s, or answered twice: one event of
+    // run -1, which no comparison expects.
+    std::vector<FeedEventRow> loadFeed(bool *posted = nullptr);
 
     std::unique_ptr<QTemporaryDir> dir;
     SessionJournal *journal = nullptr;
@@ -152,6 +238,24 @@ void TestSessionJournal::restart()
 {
     journal->close();
     QVERIFY(journal->open(dir->path()));
+}
+
+std::vector<FeedEventRow> TestSessionJournal::loadFeed(bool *posted)
+{
+    // Shared: a late answer must not write into a returned frame.
+    auto answers = std::make_shared<std::vector<std::vector<FeedEventRow>>>();
+    const bool taken = journal->loadFeedEvents(
+        journal->session(), this,
+        [answers](const std::vector<FeedEventRow> &events) { answers->push_back(events); });
+    if (posted)
+        *posted = taken;
+    if (!taken)
+        return {};
+    (void)QTest::qWaitFor([&] { return !answers->empty(); }, 30000);
+    QCoreApplication::processEvents();
+    if (answers->size() != 1)
+        return {feedEvent(-1, 0)};
+    return answers->front();
 }
 
 void TestSessionJournal::onlyTheProgramsOwnDocumentsOpenTheDefaultJournal()
@@ -363,6 +467,264 @@ void TestSessionJournal::linesOlderThanAWeekDisappear()
     auto stale = messageLog("stale", "resumed");
     QTRY_VERIFY(!stale->isLoading());
     QCOMPARE(stale->count(), 0);
+}
+
+void TestSessionJournal::writesAreGatheredButLoadsAndFlushesDoNotWait()
+{
+    const QString file = QDir(dir->path()).filePath(SessionJournalDatabase::fileName());
+    const quint64 session = journal->session();
+    QVERIFY(journal->flush()); // the file is made
+    auto committed = [&] { return Inspector(file).streamId("lines", "gather") > 0; };
+    QElapsedTimer clock;
+    clock.start();
+    journal->appendLine(session, "gather", kBase, "first");
+    const bool atOnce = committed();
+    // Only meaningful when the machine did not stall for most of the gather.
+    if (clock.elapsed() < 300)
+        QVERIFY(!atOnce);
+    // Nobody asks: it is committed all the same, within a second.
+    QTRY_VERIFY_WITH_TIMEOUT(committed(), 5000);
+
+    // A flush or a load ends the gather: ten of each, each 0.1 s behind a
+    // write (the writer is gathering by then), take far less than the six
+    // seconds that waiting for the gathers would.
+    const int rounds = 10;
+    clock.restart();
+    for (int i = 0; i < rounds; ++i) {
+        journal->appendLine(session, "gather", kBase + i, "flushed");
+        QTest::qSleep(100);
+        QVERIFY(journal->flush());
+    }
+    QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+    clock.restart();
+    for (int i = 0; i < rounds; ++i) {
+        journal->appendLine(session, "loaded", kBase + i, "line");
+        QTest::qSleep(100);
+        auto lines = std::make_shared<QStringList>();
+        auto answered = std::make_shared<bool>(false);
+        QVERIFY(journal->loadLines(session, "loaded", kBase + i, QString(), this,
+                                   [lines, answered](const QStringList &l) {
+                                       *lines = l;
+                                       *answered = true;
+                                   }));
+        QTRY_VERIFY(*answered);
+        // Behind the write it follows.
+        QCOMPARE(lines->size(), i + 1);
+    }
+    QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+}
+
+void TestSessionJournal::aCrashLosesNoCommittedSample()
+{
+    QTemporaryDir crashed;
+    {
+        // Two full chunks and one still growing.
+        auto chart = recording("crash", 2);
+        auto log = messageLog("crash", "resumed");
+        QTRY_VERIFY(!chart->isLoading() && !log->isLoading());
+        for (int i = 0; i < 300; ++i)
+            chart->append(double(kBase + 500 * i), row({double(i), 0.5 * i}));
+        log->append("before the crash");
+        QVERIFY(journal->flush());
+        QVERIFY(copyJournal(dir->path(), crashed.path()));
+    }
+    journal->close();
+    QVERIFY(journal->open(crashed.path()));
+    {
+        auto chart = recording("crash", 2);
+        auto log = messageLog("crash", "resumed");
+        QTRY_VERIFY(!chart->isLoading() && !log->isLoading());
+        QCOMPARE(chart->count(), 300);
+        for (int i = 0; i < 300; i += 37)
+            QCOMPARE(chart->values(i), row({double(i), 0.5 * i}));
+        QCOMPARE(chart->values(299), row({299, 149.5}));
+        QCOMPARE(linesOf(*log), QStringList({"before the crash", "resumed"}));
+        // The chunk that was growing is closed: a new one follows it.
+        chart->append(double(kBase + 500 * 300), row({300, 150}));
+    }
+    journal->close();
+    QVERIFY(journal->open(crashed.path()));
+    auto chart = recording("crash", 2);
+    QTRY_VERIFY(!chart->isLoading());
+    QCOMPARE(chart->count(), 301);
+    QCOMPARE(chart->values(300), row({300, 150}));
+    journal->close(); // before its folder goes
+}
+
+void TestSessionJournal::fullChunksFitTheirPage()
+{
+    const QString file = QDir(dir->path()).filePath(SessionJournalDatabase::fileName());
+    // The largest samples there are: four values of nine bytes each, times far apart.
+    auto chart = recording("large", 4);
+    QTRY_VERIFY(!chart->isLoading());
+    const int n = 3000;
+    for (int i = 0; i < n; ++i) {
+        const double v = 1.0 / (i + 3);
+        chart->append(double(kBase) + 1e9 * i, row({v, -v, v / 7, 1e300 * v}));
+    }
+    QVERIFY(journal->flush());
+    Inspector look(file);
+    QCOMPARE(look.number("PRAGMA page_size"), 1024);
+    const qint64 chunks =
+        look.number(QStringLiteral("SELECT count(*) FROM %1").arg(look.waveTable("large")));
+    const qint64 pages = look.number("PRAGMA page_count") - look.number("PRAGMA freelist_count");
+    QVERIFY(chunks > n / 30);
+    // One page a chunk and the tree's few inner pages; a chunk spilling over
+    // its page would take two.
+    QVERIFY2(pages < chunks * 5 / 4 + 10,
+             qPrintable(QStringLiteral("%1 pages for %2 chunks").arg(pages).arg(chunks)));
+}
+
+void TestSessionJournal::aFileOfTheEarlierLayoutLoads()
+{
+    journal->close();
+    QTemporaryDir earlier;
+    const QString file = earlier.filePath(SessionJournalDatabase::fileName());
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    // The tables as the earlier version made them, in its pages.
+    QVERIFY(execOn(
+        file,
+        {"PRAGMA page_size=4096", "PRAGMA journal_mode=WAL",
+         "CREATE TABLE stream(id INTEGER PRIMARY KEY, kind TEXT NOT NULL, key TEXT NOT NULL, "
+         "UNIQUE(kind, key))",
+         "INSERT INTO stream(id, kind, key) VALUES (1, 'wave', 'old'), (2, 'lines', 'old')",
+         "CREATE TABLE wave_1(first_ms INTEGER NOT NULL, last_ms INTEGER NOT NULL, "
+         "count INTEGER NOT NULL, data BLOB NOT NULL)",
+         "INSERT INTO wave_1(first_ms, last_ms, count, data) VALUES (?, ?, 3, ?)",
+         "CREATE TABLE lines_2(t INTEGER NOT NULL, line TEXT NOT NULL)",
+         "INSERT INTO lines_2(t, line) VALUES (?, 'old line')", "PRAGMA user_version=1"},
+        {{},
+         {},
+         {},
+         {},
+         {},
+         {kBase, kBase + 1000, chunkOf(1, {{kBase, 1}, {kBase + 500, 2}, {kBase + 1000, 3}})},
+         {},
+         {now}}));
+    QVERIFY(journal->open(earlier.path()));
+    {
+        auto chart = recording("old", 1);
+        auto log = messageLog("old", "resumed");
+        QTRY_VERIFY(!chart->isLoading() && !log->isLoading());
+        QCOMPARE(chart->count(), 3);
+        QCOMPARE(chart->values(2), row({3}));
+        QCOMPARE(linesOf(*log), QStringList({"old line", "resumed"}));
+        pushRamp(*chart, 2, kBase + 1500, 4);
+    }
+    journal->close();
+    QVERIFY(journal->open(earlier.path()));
+    auto chart = recording("old", 1);
+    QTRY_VERIFY(!chart->isLoading());
+    QCOMPARE(chart->count(), 5);
+    QCOMPARE(chart->values(4), row({5}));
+    journal->close(); // before its folder goes
+    // Its pages stay as they were: a new size would mean rewriting it all.
+    QCOMPARE(Inspector(file).number("PRAGMA page_size"), 4096);
+}
+
+void TestSessionJournal::feedEventsSurviveARestartUntilDone()
+{
+    const qint64 runA = kBase, runB = kBase + kDay;
+    QVERIFY(loadFeed().empty());
+    // Queued out of order: the load sorts by run, then number.
+    for (quint64 seq : {3, 1, 5, 2, 4})
+        journal->appendFeedEvent(journal->session(), feedEvent(runA, seq));
+    journal->feedEventsDone(journal->session(), runA, 2);
+    restart();
+    std::vector<FeedEventRow> events = loadFeed();
+    QCOMPARE(describe(events), QStringList({QString("%1/3").arg(runA), QString("%1/4").arg(runA),
+                                            QString("%1/5").arg(runA)}));
+    QCOMPARE(events[0].ts, runA + 3000);
+    QCOMPARE(events[0].payload, feedEvent(runA, 3).payload);
+
+    // The next run: the broker confirms the earlier run's events later.
+    journal->appendFeedEvent(journal->session(), feedEvent(runB, 1));
+    journal->appendFeedEvent(journal->session(), feedEvent(runB, 2));
+    journal->feedEventsDone(journal->session(), runA, 4);
+    restart();
+    QCOMPARE(describe(loadFeed()),
+             QStringList({QString("%1/5").arg(runA), QString("%1/1").arg(runB),
+                          QString("%1/2").arg(runB)}));
+    // Done with a later run covers all of the earlier ones.
+    journal->feedEventsDone(journal->session(), runB, 1);
+    QCOMPARE(describe(loadFeed()), QStringList({QString("%1/2").arg(runB)}));
+    // Done for an earlier run than those kept forgets nothing.
+    journal->feedEventsDone(journal->session(), runA, 1000);
+    QCOMPARE(loadFeed().size(), std::size_t(1));
+    // The largest number covers the whole run; an event without payload is kept as one.
+    FeedEventRow empty = feedEvent(runB, 7);
+    empty.payload.clear();
+    journal->appendFeedEvent(journal->session(), empty);
+    QCOMPARE(loadFeed().size(), std::size_t(2));
+    QVERIFY(journal->isActive());
+    journal->feedEventsDone(journal->session(), runB, std::numeric_limits<quint64>::max());
+    QVERIFY(loadFeed().empty());
+
+    // A request for an earlier session is dropped; a load for one is refused.
+    const quint64 old = journal->session();
+    restart();
+    journal->appendFeedEvent(old, feedEvent(runB, 9));
+    auto answered = std::make_shared<bool>(false);
+    QVERIFY(!journal->loadFeedEvents(
+        old, this, [answered](const std::vector<FeedEventRow> &) { *answered = true; }));
+    bool posted = false;
+    QVERIFY(loadFeed(&posted).empty());
+    QVERIFY(posted);
+    QVERIFY(!*answered);
+}
+
+void TestSessionJournal::feedEventsLoadTheNewestTenThousand()
+{
+    const int cap = SessionJournalDatabase::kMaxFeedEvents;
+    const qint64 run1 = kBase, run2 = kBase + 1;
+    for (int seq = 1; seq <= 6; ++seq)
+        journal->appendFeedEvent(journal->session(), feedEvent(run1, quint64(seq)));
+    for (int seq = 1; seq <= cap; ++seq)
+        journal->appendFeedEvent(journal->session(), feedEvent(run2, quint64(seq)));
+    restart();
+    std::vector<FeedEventRow> events = loadFeed();
+    QCOMPARE(int(events.size()), cap);
+    QCOMPARE(events.front().run, run2);
+    QCOMPARE(events.front().seq, quint64(1));
+    QCOMPARE(events.back().seq, quint64(cap));
+    // The older ones are kept all the same.
+    QCOMPARE(Inspector(dir->filePath(SessionJournalDatabase::fileName()))
+                 .number("SELECT count(*) FROM feed_event"),
+             cap + 6);
+    journal->feedEventsDone(journal->session(), run2, quint64(cap - 10));
+    events = loadFeed();
+    QCOMPARE(int(events.size()), 10);
+    QCOMPARE(describe(events).first(), QString("%1/%2").arg(run2).arg(cap - 9));
+    QCOMPARE(describe(events).last(), QString("%1/%2").arg(run2).arg(cap));
+}
+
+void TestSessionJournal::feedEventsLoadOnAFailedJournalAnswersEmpty()
+{
+    // An event a working journal would answer.
+    journal->appendFeedEvent(journal->session(), feedEvent(kBase, 1));
+    QVERIFY(journal->flush());
+    journal->close();
+    journal->setSizeLimit(48 * 1024);
+    QVERIFY(journal->open(dir->path()));
+    // The writes and the load are queued together; the writes fill the disk
+    // and the load behind them finds the journal failed.
+    FeedEventRow large = feedEvent(kBase, 2);
+    large.payload = QByteArray(128 * 1024, 'x');
+    journal->appendFeedEvent(journal->session(), large);
+    // Shared: a late answer must not write into a returned frame.
+    auto answers = std::make_shared<std::vector<std::vector<FeedEventRow>>>();
+    const auto keep = [answers](const std::vector<FeedEventRow> &e) { answers->push_back(e); };
+    QVERIFY(journal->loadFeedEvents(journal->session(), this, keep));
+    // A load whose context is gone is not answered.
+    auto context = std::make_unique<QObject>();
+    QVERIFY(journal->loadFeedEvents(journal->session(), context.get(), keep));
+    context.reset();
+    QTRY_VERIFY(!journal->problem().isEmpty());
+    QTRY_COMPARE(answers->size(), std::size_t(1));
+    QVERIFY(answers->front().empty());
+    QTest::qWait(50);
+    QCOMPARE(answers->size(), std::size_t(1));
+    QVERIFY(journal->problem().contains("full"));
 }
 
 void TestSessionJournal::unusableJournalIsReportedOnce_data()
