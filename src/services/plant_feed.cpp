@@ -1,11 +1,14 @@
 #include "plant_feed.h"
 
 #include "feed_publisher.h"
+#include "session_journal.h"
 
 #include <common/single_instance.h>
 
 #include <QCoreApplication>
 #include <QDateTime>
+
+#include <algorithm>
 
 namespace {
 
@@ -230,13 +233,81 @@ void PlantFeed::onInterrupted(const QString &reason)
 }
 
 // --- The journal's copy ---------------------------------------------------------
+//
+// Every event is kept in the session journal until the broker has confirmed
+// it, so that a restart or a crash does not lose it: the next run sends the
+// kept ones first. The journal opens with the window's first journalled
+// object, after the feed has started; events made before are kept once it is
+// open. Without a journal (none within 5 s, or one that failed) the events
+// wait in memory only.
 
-void PlantFeed::keepEvent(const feed_events::Event &) {}
+void PlantFeed::keepEvent(const feed_events::Event &event)
+{
+    if (journalSession != 0)
+        SessionJournal::getInstance()->appendFeedEvent(
+            journalSession, {event.run, event.seq, event.ts, event.payload});
+    else if (!earlierReleased)
+        notYetKept.push_back(event);
+}
 
-void PlantFeed::forgetEvents(qint64, quint64) {}
+void PlantFeed::forgetEvents(qint64 eventRun, quint64 seq)
+{
+    if (journalSession != 0) {
+        SessionJournal::getInstance()->feedEventsDone(journalSession, eventRun, seq);
+        return;
+    }
+    notYetKept.erase(std::remove_if(notYetKept.begin(), notYetKept.end(),
+                                    [&](const feed_events::Event &e) {
+                                        return e.run < eventRun ||
+                                               (e.run == eventRun && e.seq <= seq);
+                                    }),
+                     notYetKept.end());
+}
 
 void PlantFeed::loadEarlierEvents()
 {
-    QMetaObject::invokeMethod(publisher,
-                              [p = publisher] { p->addEarlier({}); });
+    SessionJournal *journal = SessionJournal::getInstance();
+    connect(journal, &SessionJournal::activeChanged, this, &PlantFeed::loadKeptEvents);
+    connect(journal, &SessionJournal::problemChanged, this, [this, journal] {
+        if (!journal->problem().isEmpty() && journalSession == 0)
+            releaseEvents({});
+    });
+    QTimer::singleShot(kJournalWaitMs, this, [this] {
+        if (journalSession == 0)
+            releaseEvents({});
+    });
+    loadKeptEvents();
+}
+
+void PlantFeed::loadKeptEvents()
+{
+    SessionJournal *journal = SessionJournal::getInstance();
+    if (!publisher || earlierReleased || journalSession != 0 || !journal->isActive())
+        return;
+    const quint64 session = journal->session();
+    const bool taken = journal->loadFeedEvents(
+        session, this, [this](const std::vector<FeedEventRow> &rows) {
+            std::deque<feed_events::Event> earlier;
+            for (const FeedEventRow &row : rows) {
+                if (row.run != run)
+                    earlier.push_back({row.seq, row.ts, row.payload, row.run});
+            }
+            releaseEvents(std::move(earlier));
+        });
+    if (!taken)
+        return;
+    journalSession = session;
+    for (const feed_events::Event &event : std::exchange(notYetKept, {}))
+        keepEvent(event);
+}
+
+void PlantFeed::releaseEvents(std::deque<feed_events::Event> earlier)
+{
+    if (earlierReleased || !publisher)
+        return;
+    earlierReleased = true;
+    notYetKept.clear();
+    QMetaObject::invokeMethod(publisher, [p = publisher, earlier = std::move(earlier)]() mutable {
+        p->addEarlier(std::move(earlier));
+    });
 }

@@ -15,6 +15,7 @@
 
 #include <deque>
 #include <optional>
+#include <vector>
 
 class FeedPublisher;
 
@@ -88,9 +89,12 @@ private:
     QString english(const QString &chinese) const;
 
     // The journal's copy of the waiting events.
+    static constexpr int kJournalWaitMs = 5000;
     void keepEvent(const feed_events::Event &event);
     void forgetEvents(qint64 eventRun, quint64 seq);
     void loadEarlierEvents();
+    void loadKeptEvents();
+    void releaseEvents(std::deque<feed_events::Event> earlier);
 
     feed_settings::FeedSettings settings;
     QString problem;
@@ -107,4 +111,8 @@ private:
     QVector<feed_alarm_texts::Row> alarmRows;
     QTranslator englishCatalogue;
     std::optional<int> alarmWord;
+
+    quint64 journalSession = 0; // the journal's session the events are kept in
+    bool earlierReleased = false; // the publisher has the earlier run's events
+    std::vector<feed_events::Event> notYetKept; // made before the journal opened
 };
