@@ -179,6 +179,10 @@ struct FeedClientRelay {
         }
         if (!tls.isEmpty())
             return tls;
+        // The library's "TCP/TLS connect failure": refused, unreachable or
+        // timed out, it cannot tell which.
+        if (code == MQTTASYNC_FAILURE)
+            return QStringLiteral("cannot reach the broker");
         if (message && *message)
             return QString::fromUtf8(message);
         const char *text = MQTTAsync_strerror(code);
