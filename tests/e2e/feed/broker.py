@@ -25,11 +25,16 @@ import shutil
 import signal
 import socket
 import subprocess
+import sys
 import tempfile
 import threading
 import time
 
 import paho.mqtt.client as mqtt
+
+# The window tests' harness: one rule for scaling timeouts.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "ui"))
+from harness.common import timeout_scale as _scale  # noqa: E402
 
 MOSQUITTO = shutil.which("mosquitto") or "/usr/sbin/mosquitto"
 MOSQUITTO_PASSWD = shutil.which("mosquitto_passwd") or "/usr/bin/mosquitto_passwd"
@@ -39,11 +44,6 @@ HOST = "127.0.0.1"
 RESERVED_PORTS = {1883, 8883}
 
 
-def _scale():
-    try:
-        return max(0.1, float(os.environ.get("ORRINDEL_E2E_TIMEOUT_SCALE", "1")))
-    except ValueError:
-        return 1.0
 
 
 class BrokerError(RuntimeError):
