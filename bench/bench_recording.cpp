@@ -6,6 +6,7 @@
 // objects.
 
 #include "services/file.h"
+#include "services/wave_decimation.h"
 #include "services/wave_recording.h"
 #include "services/wave_store.h"
 
@@ -153,6 +154,31 @@ void BM_SnapshotFullPumpRecording(benchmark::State &state)
     }
 }
 BENCHMARK(BM_SnapshotFullPumpRecording)->Unit(benchmark::kMicrosecond);
+
+// Looking back: the four curves of a full pump-current recording reduced to
+// the minimum and maximum of each of 1000 pixel columns, the whole week (all
+// 1 209 600 entries read) and one hour of it (found by binary search).
+void BM_DecimateFullPumpRecording(benchmark::State &state)
+{
+    const WaveStore &store = fullPumpRecording();
+    const WaveSnapshot snapshot = store.snapshot();
+    const double last = snapshot.timeAt(snapshot.size() - 1);
+    const double from = state.range(0) == 0 ? snapshot.timeAt(0) : last - 3600.0 * 1000;
+    std::size_t points = 0;
+    for (auto _ : state) {
+        const auto curves = wave_decimation::minMaxColumns(snapshot, from, last, 1000);
+        points = 0;
+        for (const auto &curve : curves)
+            points += curve.size();
+        benchmark::DoNotOptimize(points);
+    }
+    state.counters["points"] = double(points);
+}
+BENCHMARK(BM_DecimateFullPumpRecording)
+    ->Arg(0)
+    ->Arg(1)
+    ->ArgNames({"lastHourOnly"})
+    ->Unit(benchmark::kMillisecond);
 
 // WaveRecording::exportTo of a full pump-current recording, the event loop
 // of the asking thread running meanwhile as the window's does: the time
