@@ -1,6 +1,7 @@
 #include "session_journal_database.h"
 
 #include <QDeadlineTimer>
+#include <QDebug>
 #include <QDir>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -138,6 +139,8 @@ bool SessionJournalDatabase::open(const std::atomic<bool> &stop)
     if (!exec(QStringLiteral("PRAGMA synchronous=NORMAL")) ||
         !exec(QStringLiteral("PRAGMA journal_size_limit=%1").arg(kWalSizeLimit)))
         return false;
+    if (!useSmallPages())
+        return false;
     if (options.sizeLimit > 0) {
         if (!query.exec(QStringLiteral("PRAGMA page_size")) || !query.next())
             return fail(query.lastError());
@@ -166,6 +169,35 @@ bool SessionJournalDatabase::open(const std::atomic<bool> &stop)
         rollback();
         return false;
     }
+    return true;
+}
+
+// A file made by an earlier version has 4 KiB pages, and every commit writes
+// each page it changed whole: four times the disk's work of small pages. It
+// is rewritten once with small pages (a page size changes only outside
+// write-ahead mode, by a VACUUM). Without room for the copy the file keeps
+// its pages and works as before.
+bool SessionJournalDatabase::useSmallPages()
+{
+    QSqlQuery query(db());
+    if (!query.exec(QStringLiteral("PRAGMA page_size")) || !query.next())
+        return fail(query.lastError());
+    const int pageSize = query.value(0).toInt();
+    query.finish();
+    if (pageSize == kPageSize)
+        return true;
+    const bool rewritten = exec(QStringLiteral("PRAGMA journal_mode=DELETE")) &&
+                           exec(QStringLiteral("PRAGMA page_size=%1").arg(kPageSize)) &&
+                           exec(QStringLiteral("VACUUM"));
+    if (!rewritten) {
+        qWarning().noquote() << "Session journal: kept its" << pageSize
+                             << "byte pages:" << reason;
+        reason.clear();
+    }
+    if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !query.next())
+        return fail(query.lastError());
+    if (query.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
+        return fail(QStringLiteral("cannot use write-ahead logging"));
     return true;
 }
 

@@ -71,6 +71,7 @@ private:
     bool fail(const QString &what);
     bool fail(const QSqlError &error);
     bool exec(const QString &sql);
+    bool useSmallPages();
     bool exec(QSqlQuery &query);
     bool prepare(QSqlQuery &query, const QString &sql);
     // A statement prepared once per table.
