@@ -82,10 +82,11 @@ void followLinkEvents(Communication *link, PlantFeed *feed)
                 feed->noteLinkEvent(QStringLiteral("closed"), std::exchange(state->closing, {}));
         });
     });
-    QObject::connect(link, &Communication::connectionLost, feed, [feed, state](const QString &port) {
-        state->closing.clear();
-        feed->noteLinkEvent(QStringLiteral("lost"), port);
-    });
+    QObject::connect(link, &Communication::connectionLost, feed,
+                     [feed, state](const QString &port) {
+                         state->closing.clear();
+                         feed->noteLinkEvent(QStringLiteral("lost"), port);
+                     });
     QObject::connect(link, &Communication::reopenFailed, feed,
                      [state](const QString &) { state->closing.clear(); });
     QObject::connect(link, &Communication::reconnected, feed, [feed](const QString &port) {

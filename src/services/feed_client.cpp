@@ -71,7 +71,8 @@ struct FeedClientRelay {
     {
         QMutexLocker hold(&mutex);
         if (client)
-            QMetaObject::invokeMethod(client, [c = client, call] { call(c); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                client, [c = client, call] { call(c); }, Qt::QueuedConnection);
     }
 
     static FeedClientRelay *make()
@@ -87,8 +88,8 @@ struct FeedClientRelay {
 
     static void lost(void *context, char *cause)
     {
-        const QString reason = cause && *cause ? QString::fromUtf8(cause)
-                                               : QStringLiteral("connection lost");
+        const QString reason =
+            cause && *cause ? QString::fromUtf8(cause) : QStringLiteral("connection lost");
         static_cast<FeedClientRelay *>(context)->post(
             [reason](FeedClient *c) { c->onLost(reason); });
     }
@@ -141,7 +142,8 @@ struct FeedClientRelay {
     {
         auto *relay = static_cast<FeedClientRelay *>(context);
         // OpenSSL's lines name the reason in their sixth field:
-        // "<thread>:error:0A000086:SSL routines:<function>:certificate verify failed:<file>:<line>:".
+        // "<thread>:error:0A000086:SSL routines:<function>:certificate verify
+        // failed:<file>:<line>:".
         const QStringList fields = QString::fromUtf8(text, int(length)).split(QLatin1Char(':'));
         const QString reason = fields.value(5).trimmed();
         QMutexLocker hold(&relay->mutex);
@@ -392,8 +394,9 @@ void FeedClient::finish(const Message &last, int timeoutMs)
         if (MQTTAsync_sendMessage(client, last.topic.constData(), &out, &response) ==
                 MQTTASYNC_SUCCESS &&
             last.qos > 0)
-            MQTTAsync_waitForCompletion(client, response.token,
-                                        (unsigned long)std::max<qint64>(0, deadline.remainingTime()));
+            MQTTAsync_waitForCompletion(
+                client, response.token,
+                (unsigned long)std::max<qint64>(0, deadline.remainingTime()));
     }
     state = State::Finished;
     if (client && wasConnected) {

@@ -105,10 +105,8 @@ QByteArray linkEvent(const EventStamp &stamp, const QString &eventName, const QS
 
 QByteArray droppedEvent(int count, qint64 ts, qint64 session)
 {
-    return compact({{"kind", "dropped"},
-                    {"count", count},
-                    {"ts", number(ts)},
-                    {"session", number(session)}});
+    return compact(
+        {{"kind", "dropped"}, {"count", count}, {"ts", number(ts)}, {"session", number(session)}});
 }
 
 } // namespace feed_payloads

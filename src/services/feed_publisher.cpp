@@ -42,7 +42,8 @@ void FeedPublisher::start()
 {
     if (client)
         return;
-    client = std::make_unique<FeedClient>(settings, FeedClient::Message{stateTopic, feed_payloads::offline(session), 1, true});
+    client = std::make_unique<FeedClient>(
+        settings, FeedClient::Message{stateTopic, feed_payloads::offline(session), 1, true});
     connect(client.get(), &FeedClient::connected, this, &FeedPublisher::onConnected);
     connect(client.get(), &FeedClient::interrupted, this, &FeedPublisher::interrupted);
     connect(client.get(), &FeedClient::delivered, this, &FeedPublisher::onDelivered);

@@ -113,18 +113,16 @@ QString PlantFeed::english(const QString &chinese) const
 
 void PlantFeed::publishState()
 {
-    QMetaObject::invokeMethod(publisher,
-                              [p = publisher, payload = feed_payloads::state(link, nowMs())] {
-                                  p->setState(payload);
-                              });
+    QMetaObject::invokeMethod(
+        publisher,
+        [p = publisher, payload = feed_payloads::state(link, nowMs())] { p->setState(payload); });
 }
 
 void PlantFeed::publishInfo()
 {
-    QMetaObject::invokeMethod(publisher,
-                              [p = publisher, payload = feed_payloads::info(info, nowMs())] {
-                                  p->setInfo(payload);
-                              });
+    QMetaObject::invokeMethod(
+        publisher,
+        [p = publisher, payload = feed_payloads::info(info, nowMs())] { p->setInfo(payload); });
 }
 
 void PlantFeed::takeRecord(const QJsonObject &record)
@@ -146,10 +144,8 @@ void PlantFeed::takeRecord(const QJsonObject &record)
     // A record without a word counts as 0, as the message list shows it.
     const int word = record.value(QLatin1String("alarmState")).toInt(0);
     if (feed_alarm_texts::changeDue(alarmWord, word)) {
-        const feed_alarm_texts::Texts texts =
-            feed_alarm_texts::changeText(word, alarmRows, [this](const QString &t) {
-                return english(t);
-            });
+        const feed_alarm_texts::Texts texts = feed_alarm_texts::changeText(
+            word, alarmRows, [this](const QString &t) { return english(t); });
         const feed_payloads::EventStamp stamp{++eventSeq, ts, run};
         addEvent(feed_payloads::alarmEvent(stamp, alarmWord.value_or(0), word, texts.english,
                                            texts.chinese),
@@ -285,8 +281,8 @@ void PlantFeed::loadKeptEvents()
     if (!publisher || earlierReleased || journalSession != 0 || !journal->isActive())
         return;
     const quint64 session = journal->session();
-    const bool taken = journal->loadFeedEvents(
-        session, this, [this](const std::vector<FeedEventRow> &rows) {
+    const bool taken =
+        journal->loadFeedEvents(session, this, [this](const std::vector<FeedEventRow> &rows) {
             std::deque<feed_events::Event> earlier;
             for (const FeedEventRow &row : rows) {
                 if (row.run != run)

@@ -112,7 +112,7 @@ private:
     QTranslator englishCatalogue;
     std::optional<int> alarmWord;
 
-    quint64 journalSession = 0; // the journal's session the events are kept in
-    bool earlierReleased = false; // the publisher has the earlier run's events
+    quint64 journalSession = 0;                 // the journal's session the events are kept in
+    bool earlierReleased = false;               // the publisher has the earlier run's events
     std::vector<feed_events::Event> notYetKept; // made before the journal opened
 };

@@ -190,8 +190,7 @@ bool SessionJournalDatabase::useSmallPages()
                            exec(QStringLiteral("PRAGMA page_size=%1").arg(kPageSize)) &&
                            exec(QStringLiteral("VACUUM"));
     if (!rewritten) {
-        qWarning().noquote() << "Session journal: kept its" << pageSize
-                             << "byte pages:" << reason;
+        qWarning().noquote() << "Session journal: kept its" << pageSize << "byte pages:" << reason;
         reason.clear();
     }
     if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !query.next())

@@ -184,11 +184,12 @@ private slots:
                                << q("{'word':33824,'alarms':[{'bit':32,"
                                     "'text':'WaterCoolingDisconnection','text_cn':'水冷断开'}],"
                                     "'ts':1765180800123}");
-        QTest::newRow("alarm event") << alarmEvent({3, ts, 1765180000000}, 0, 0x8020, "WaterCoolingDisconnection",
-                                                        QStringLiteral("水冷断开"))
-                                     << q("{'seq':3,'ts':1765180800123,'session':1765180000000,'kind':'alarm',"
-                                          "'from':0,'to':32800,"
-                                          "'text':'WaterCoolingDisconnection','text_cn':'水冷断开'}");
+        QTest::newRow("alarm event")
+            << alarmEvent({3, ts, 1765180000000}, 0, 0x8020, "WaterCoolingDisconnection",
+                          QStringLiteral("水冷断开"))
+            << q("{'seq':3,'ts':1765180800123,'session':1765180000000,'kind':'alarm',"
+                 "'from':0,'to':32800,"
+                 "'text':'WaterCoolingDisconnection','text_cn':'水冷断开'}");
         QTest::newRow("message event, quotes and a line break kept")
             << messageEvent({4, ts, 7}, "DevVer:\"V2\"\n", "设备版本:\"V2\"\n")
             << q("{'seq':4,'ts':1765180800123,'session':7,'kind':'message',"
@@ -309,17 +310,18 @@ private slots:
         QTest::addColumn<QString>("english");
         QTest::addColumn<QString>("chinese");
         QTest::addColumn<QList<int>>("bits");
-        QTest::newRow("cleared") << 0 << "AlarmCleared" << QStringLiteral("报警解除") << QList<int>{};
+        QTest::newRow("cleared") << 0 << "AlarmCleared" << QStringLiteral("报警解除")
+                                 << QList<int>{};
         QTest::newRow("water") << 0x8020 << "Water" << QStringLiteral("水冷断开") << QList<int>{5};
-        QTest::newRow("e-stop, bit 14") << 0xC000 << QStringLiteral("急停")
-                                        << QStringLiteral("急停") << QList<int>{14};
+        QTest::newRow("e-stop, bit 14")
+            << 0xC000 << QStringLiteral("急停") << QStringLiteral("急停") << QList<int>{14};
         QTest::newRow("two, table order")
             << (0x8020 | 0x0001) << "Humidity, Water" << QStringLiteral("湿度过高, 水冷断开")
             << QList<int>{0, 5};
-        QTest::newRow("stop bit alone") << 0x8000 << "UnknowError" << QStringLiteral("未知错误")
-                                        << QList<int>{};
-        QTest::newRow("bit not in table") << 0x0008 << "UnknowError"
-                                          << QStringLiteral("未知错误") << QList<int>{};
+        QTest::newRow("stop bit alone")
+            << 0x8000 << "UnknowError" << QStringLiteral("未知错误") << QList<int>{};
+        QTest::newRow("bit not in table")
+            << 0x0008 << "UnknowError" << QStringLiteral("未知错误") << QList<int>{};
     }
     void alarmTexts()
     {
@@ -328,10 +330,10 @@ private slots:
         QFETCH(QString, english);
         QFETCH(QString, chinese);
         QFETCH(QList<int>, bits);
-        const QVector<Row> table = fromList(
-            {QVariantMap{{"code", 1}, {"text", QStringLiteral("湿度过高")}},
-             QVariantMap{{"code", 32800}, {"text", QStringLiteral("水冷断开")}},
-             QVariantMap{{"code", 49152}, {"text", QStringLiteral("急停")}}});
+        const QVector<Row> table =
+            fromList({QVariantMap{{"code", 1}, {"text", QStringLiteral("湿度过高")}},
+                      QVariantMap{{"code", 32800}, {"text", QStringLiteral("水冷断开")}},
+                      QVariantMap{{"code", 49152}, {"text", QStringLiteral("急停")}}});
         const QMap<QString, QString> catalogue{{QStringLiteral("湿度过高"), "Humidity"},
                                                {QStringLiteral("水冷断开"), "Water"},
                                                {QStringLiteral("报警解除"), "AlarmCleared"},

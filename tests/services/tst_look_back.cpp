@@ -91,7 +91,8 @@ private slots:
         QFETCH(int, columns);
         const WaveStore store = recording(entries, unsigned(entries));
         const double from = store.timeAt(0) + fromOffset;
-        const auto got = wave_decimation::minMaxColumns(store.snapshot(), from, from + span, columns);
+        const auto got =
+            wave_decimation::minMaxColumns(store.snapshot(), from, from + span, columns);
         QCOMPARE(int(got.size()), 2);
         for (int curve = 0; curve < 2; ++curve) {
             const std::vector<Point> want = naive(store, curve, from, from + span, columns);
@@ -151,10 +152,10 @@ private slots:
         QTest::newRow("pan within") << "pan" << 100.0 << 200.0 << 50.0 << 0.0 << 150.0 << 250.0;
         QTest::newRow("pan past the end stops there")
             << "pan" << 800.0 << 950.0 << 500.0 << 0.0 << 850.0 << 1000.0;
-        QTest::newRow("centred on a moment") << "centred" << 0.0 << 0.0 << 500.0 << 600.0 << 200.0
-                                             << 800.0;
-        QTest::newRow("centred near the start") << "centred" << 0.0 << 0.0 << 60.0 << 600.0 << 0.0
-                                                << 600.0;
+        QTest::newRow("centred on a moment")
+            << "centred" << 0.0 << 0.0 << 500.0 << 600.0 << 200.0 << 800.0;
+        QTest::newRow("centred near the start")
+            << "centred" << 0.0 << 0.0 << 60.0 << 600.0 << 0.0 << 600.0;
     }
     void viewRanges()
     {
