@@ -669,11 +669,17 @@ class TlsCase(FeedCase):
         cls.named_broker = Broker(tls=True, plain=False, pki=cls.pki,
                                   server_names=("DNS:localhost",),
                                   users={"plant": cls.password})
+        # Clients must show a certificate of the test's CA.
+        cls.cert_broker = Broker(tls=True, plain=False, pki=cls.pki, require_certificate=True,
+                                 users={"plant": cls.password})
+        cls.client_cert, cls.client_key = cls.pki.client("laser-client")
         cls.tls_broker.start()
         cls.named_broker.start()
+        cls.cert_broker.start()
 
     @classmethod
     def tearDownClass(cls):
+        cls.cert_broker.close()
         cls.named_broker.close()
         cls.tls_broker.close()
 
@@ -702,8 +708,17 @@ class TlsCase(FeedCase):
 class FeedTls(TlsCase):
     def feed_settings(self):
         settings = super().feed_settings()
-        del settings["id"]  # the host name gives it, and the prefix is the default
+        if self._testMethodName == "test_client_certificate_connects":
+            settings.update(broker=self.cert_broker.tls_url(), cert_file=self.client_cert,
+                            key_file=self.client_key)
+        else:
+            del settings["id"]  # the host name gives it, and the prefix is the default
         return settings
+
+    def test_client_certificate_connects(self):
+        self.ui.wait_for_message(CONNECTED[EN] + self.cert_broker.tls_url())
+        self.assertTrue(self.cert_broker.connects_from(self.feed_settings()["id"]))
+        self.assertEqual(self.feed_lines(INTERRUPTED), [])
 
     def test_right_ca_name_and_password_connect_with_the_default_prefix_and_id(self):
         ui = self.ui
