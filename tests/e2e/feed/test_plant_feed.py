@@ -31,6 +31,7 @@ from broker import Broker, Pki, Subscriber, free_port  # noqa: E402
 CONNECTED = ("工厂数据推送已连接: ", "Plant feed connected: ")
 INTERRUPTED = ("工厂数据推送中断: ", "Plant feed interrupted: ")
 SETTING_ERROR = ("工厂数据推送设置错误: ", "Plant feed setting error: ")
+LIGHT_THEME = ("亮色主题", "Light")
 CN, EN = 0, 1
 
 STATUS_PERIOD_MS = 200
@@ -513,6 +514,31 @@ class FeedCommandLineAndLastWill(FeedCase):
         self.assertGreater(again["session"], session, "a new run is a new session")
         self.assert_clean_exit(again["session"])
         self.assertEqual(self.broker.subscribes_from(self.feed_id), [])
+
+
+    def test_a_theme_switch_hands_the_feed_to_the_new_copy(self):
+        """The new copy takes the options along and publishes under a new
+        session; the old copy's goodbye (or Last Will) comes before it, so
+        the state that stays on the broker is the new copy's."""
+        ui = self.ui
+        ui.wait_for_message(CONNECTED[CN] + self.broker.url)
+        self.connect()
+        first = self.wait_state(lambda s: s.get("online") is True and s.get("connected")).json()
+        before = len(self.sub.received(self.topic("state")))
+        ui.click(ui.wait_for_button(LIGHT_THEME[CN]))
+        ui.follow_restart(timeout=60)
+        second = self.wait_state(
+            lambda s: s.get("online") is True and s.get("connected")
+            and s["session"] != first["session"], timeout=30, after=before).json()
+        time.sleep(scaled(2.0 * self.keepalive_s))
+        last = self.sub.received(self.topic("state"))[-1].json()
+        self.assertEqual((last["online"], last["session"]), (True, second["session"]))
+        with Subscriber(self.broker, self.topic("state")) as late:
+            retained = late.wait_for(None, topic=self.topic("state")).json()
+        self.assertEqual((retained["online"], retained["session"]), (True, second["session"]))
+        reopened = [e for e in self.events() if e.get("session") == second["session"]]
+        self.assertEqual([(e["kind"], e.get("event"), e["seq"]) for e in reopened][:1],
+                         [("link", "reconnected", 1)])
 
 
 class OutageCase(FeedCase):
