@@ -20,6 +20,7 @@
 // BENCH_FEED_KEEP_BROKER_DIR set the folder (and the broker's log) stays.
 
 #include "bench_inputs.h"
+#include "bench_quantile.h"
 #include "protocol/data_process.h"
 #include "protocol/status_record.h"
 #include "services/feed_settings.h"
@@ -56,14 +57,6 @@ using Clock = std::chrono::steady_clock;
 double microseconds(Clock::duration d)
 {
     return std::chrono::duration<double, std::micro>(d).count();
-}
-
-double quantile(std::vector<double> v, double q)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, std::size_t(q * double(v.size())))];
 }
 
 void printTimes(const char *what, const std::vector<double> &us)

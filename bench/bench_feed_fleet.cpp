@@ -13,6 +13,7 @@
 //     --expected  where to write "<id> <events>" a line once the run is over
 
 #include "bench_inputs.h"
+#include "bench_quantile.h"
 #include "protocol/data_process.h"
 #include "protocol/status_record.h"
 #include "services/feed_settings.h"
@@ -77,14 +78,6 @@ int threadCount()
             return line.mid(8).trimmed().toInt();
     }
     return -1;
-}
-
-double quantile(std::vector<double> v, double q)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, std::size_t(q * double(v.size())))];
 }
 
 // The window's alarm table (qml/Public.qml: alarmTextTable), so that the

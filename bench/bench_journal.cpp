@@ -12,6 +12,7 @@
 // Runs offscreen with the software scene graph unless QT_QPA_PLATFORM or
 // QT_QUICK_BACKEND say otherwise.
 
+#include "bench_quantile.h"
 #include "resources.h"
 #include "services/message_log.h"
 #include "services/session_journal.h"
@@ -77,14 +78,6 @@ double threadCpuMs()
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
-
-double quantile(std::vector<double> v, double q)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, std::size_t(q * double(v.size())))];
 }
 
 void printTimes(const char *what, const std::vector<double> &us)
