@@ -1,11 +1,13 @@
 import QtQuick 2.15
 import QtCharts 2.15
 import CppSingletonClass 1.0
+import OrrindelRecording 1.0
 import "chart_rules.js" as Rules
 
 // The cursor of a chart view: while the mouse is over the view, a dashed
 // line through the sample nearest to it with a dot on each curve, and a
-// tooltip that lists the sample's time and values. Lies over the whole view.
+// tooltip that lists the sample's time and values. Lies over the whole view,
+// and passes on the gestures of looking back: wheel, drag, double-click.
 Item {
     id: root
 
@@ -16,6 +18,15 @@ Item {
     property string unit: ""
     // False until the curves are there.
     property bool ready: false
+    // While looking back the curves are drawn by pixel columns: the cursor
+    // takes the recording's entry nearest the mouse instead.
+    property bool lookingBack: false
+    property var recording: null
+
+    signal wheelTurned(real x, real steps)
+    signal dragged(real pixels)
+    signal pressed
+    signal doubleClicked
 
     readonly property alias toolTip: toolTip
     readonly property alias hoverIndex: d.hoverIndex
@@ -41,6 +52,10 @@ Item {
         var curves = root.curves
         var first = curves[0]
         var target = chartView.mapToValue(Qt.point(mouseX, mouseY), first).x
+        if (root.lookingBack) {
+            d.pointAtEntry(ChartLookBack.nearestEntry(root.recording, target))
+            return
+        }
         var index = Rules.nearestIndex(function (i) {
             return QmlPublic.xySeriesAt(first, i).x
         }, target, 0, first.count - 1)
@@ -63,10 +78,11 @@ Item {
         if (curves.length === 0 || !d.hoverDate)
             return
         var names = []
-        var values = []
+        var values = root.lookingBack ? root.recording.values(d.hoverIndex) : []
         for (var i = 0; i < curves.length; ++i) {
             names.push(curves[i].name)
-            values.push(QmlPublic.xySeriesAt(curves[i], d.hoverIndex).y)
+            if (!root.lookingBack)
+                values.push(QmlPublic.xySeriesAt(curves[i], d.hoverIndex).y)
         }
         var text = toolTipText(d.hoverDate, names, values, root.unit)
         var size = Rules.toolTipSize(text, curves.length)
@@ -93,7 +109,7 @@ Item {
     // A push scrolled the curves under a resting mouse. A new index rebuilds
     // the tooltip by itself; the same index now holds other samples.
     function followPush() {
-        if (!d.hovering || !mouseArea.containsMouse)
+        if (!d.hovering || !mouseArea.containsMouse || root.lookingBack)
             return
         var index = d.hoverIndex
         updateMousePoint(mouseArea.mouseX, mouseArea.mouseY)
@@ -112,8 +128,31 @@ Item {
         property real tipOffsetX: 4
         property real tipOffsetY: 4
 
+        property real dragX: 0
+
         // The tooltip follows the hovered sample; hoverIndex is set last.
         onHoverIndexChanged: root.updateToolTip()
+
+        // The cursor on the recording's entry `index`: a dot on each curve
+        // with a number there.
+        function pointAtEntry(index) {
+            if (index < 0)
+                return
+            var time = root.recording.timeMs(index)
+            var values = root.recording.values(index)
+            var ys = []
+            for (var i = 0; i < root.curves.length; ++i) {
+                var at = root.chartView.mapToPosition(Qt.point(time, Number(values[i])), root.curves[i])
+                ys.push(isFinite(values[i]) ? at.y : NaN)
+            }
+            cursorX = root.chartView.mapToPosition(Qt.point(time, 0), root.curves[0]).x
+            cursorYs = ys
+            hoverDate = new Date(time)
+            if (hoverIndex === index)
+                root.updateToolTip()
+            hoverIndex = index
+            cursorLayer.requestPaint()
+        }
     }
 
     Canvas {
@@ -136,6 +175,8 @@ Item {
             ctx.stroke()
             ctx.restore()
             for (var i = 0; i < d.cursorYs.length && i < root.curves.length; ++i) {
+                if (!isFinite(d.cursorYs[i]))
+                    continue
                 ctx.fillStyle = root.curves[i].color
                 ctx.beginPath()
                 ctx.arc(d.cursorX, d.cursorYs[i], 4, 0, 2 * Math.PI)
@@ -150,7 +191,20 @@ Item {
         anchors.fill: parent
         hoverEnabled: true
         cursorShape: Qt.CrossCursor
-        onPositionChanged: root.updateMousePoint(mouse.x, mouse.y)
+        onPressed: {
+            d.dragX = mouse.x
+            root.pressed()
+        }
+        onPositionChanged: {
+            if (pressed && mouse.x !== d.dragX) {
+                var pixels = mouse.x - d.dragX
+                d.dragX = mouse.x
+                root.dragged(pixels)
+            }
+            root.updateMousePoint(mouse.x, mouse.y)
+        }
+        onDoubleClicked: root.doubleClicked()
+        onWheel: root.wheelTurned(wheel.x, wheel.angleDelta.y / 120)
         onExited: root.leave()
     }
 

@@ -23,6 +23,12 @@ Repeater {
         itemAt(1).autoPush(secondSamples)
     }
 
+    // Both charts look at the recording around atMs (NormalChart.lookAround).
+    function lookAround(atMs) {
+        itemAt(0).lookAround(atMs)
+        itemAt(1).lookAround(atMs)
+    }
+
     model: 2
 
     NormalChart {

@@ -166,6 +166,11 @@ Item {
         anchors.topMargin: 20
         height: Rules.alarmCardHeight(root.height, infoCard.height)
         onRefreshRequested: root.refreshInfo()
+        // The operator looks at the curves around a line's moment.
+        onLineChosen: {
+            opticalSlot.lookAround(timeMs)
+            pumpSlot.lookAround(timeMs)
+        }
     }
 
     // --- Two chart slots right of the column, 20 apart ----------------------------

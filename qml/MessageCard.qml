@@ -10,6 +10,8 @@ Card {
     id: root
 
     signal refreshRequested
+    // A click on a line: the time it was written (ms since the epoch).
+    signal lineChosen(real timeMs)
 
     // Appends one line and shows it.
     function append(line) {
@@ -84,6 +86,11 @@ Card {
             color: Public.theme.textMainColor
             Accessible.role: Accessible.StaticText
             Accessible.name: text
+
+            MouseArea {
+                anchors.fill: parent
+                onClicked: root.lineChosen(model.timeMs)
+            }
         }
 
         ScrollBar.vertical: ScrollBar {

@@ -8,6 +8,8 @@ import "chart_rules.js" as Rules
 // keeps up to recordMaxPoints pushes for export as comma-separated text. A
 // cursor snaps to the sample nearest the mouse and a tooltip lists its values
 // (ChartCursor); the save button exports the recording (ChartSaveDialog).
+// The wheel, a drag or the keys leave the live view to look back over the
+// recording (ChartHistory); a double-click or Home follows the pushes again.
 Item {
     id: root
 
@@ -39,6 +41,14 @@ Item {
     readonly property bool initialized: d.initialized
     readonly property int hoverIndex: cursor.hoverIndex
     readonly property var hoverDate: cursor.hoverDate
+    // Looking back: the range shown stays as pushes arrive.
+    readonly property bool history: lookBackView.active
+    readonly property real viewFrom: lookBackView.active ? lookBackView.fromMs : dateAxis.min.getTime()
+    readonly property real viewTo: lookBackView.active ? lookBackView.toMs : dateAxis.max.getTime()
+    // The label in the plot ("" while none shows).
+    readonly property string historyText: lookBackView.labelText
+    // The window a moment is shown in (lookAround).
+    readonly property real lookAroundSpanMs: 10 * 60 * 1000
 
     // The time rounded to the nearest multiple of 500 ms, plus offset seconds.
     function getDateRound(time, offset) {
@@ -55,7 +65,11 @@ Item {
             return
         var date = new Date()
         var time = date.getTime()
-        if (root.visible) {
+        if (lookBackView.active) {
+            // The view stays; the live axis range still follows.
+            for (var c = 0; vals && c < d.curves.length; ++c)
+                d.widen(vals[c])
+        } else if (root.visible) {
             // Every curve's window and the time axis move together, so that
             // the chart computes each curve once per push (see xySeriesPush).
             var curves = d.curves
@@ -70,8 +84,10 @@ Item {
         cursor.followPush()
     }
 
-    // Empties the curves and the recording; the curves restart as zeros.
+    // Empties the curves and the recording; the curves restart as zeros,
+    // live.
     function clean() {
+        lookBackView.leave()
         for (var i = 0; i < d.curves.length; ++i)
             d.curves[i].clear()
         d.held = []
@@ -130,6 +146,36 @@ Item {
         cursor.leave()
     }
 
+    // Looking back (see ChartHistory). Each answers whether the view moved:
+    // not while nothing is recorded.
+    function lookBack(fromMs, toMs) {
+        return lookBackView.show(fromMs, toMs)
+    }
+
+    // Wheel steps (angleDelta / 120; positive zooms in) around the time under
+    // x, in the chart view's pixels.
+    function wheelAt(x, steps) {
+        return d.initialized && lookBackView.wheel(x, steps, viewFrom, viewTo)
+    }
+
+    // A drag of `pixels` (to the right: earlier).
+    function panBy(pixels) {
+        return d.initialized && lookBackView.drag(pixels, viewFrom, viewTo)
+    }
+
+    // lookAroundSpanMs centred on atMs; a moment not recorded leaves the view
+    // and says so in the label.
+    function lookAround(atMs) {
+        return d.initialized && lookBackView.lookAround(atMs, lookAroundSpanMs)
+    }
+
+    function followLive() {
+        if (!lookBackView.active)
+            return
+        lookBackView.leave()
+        d.showRecordingEnd()
+    }
+
     // The export (see ChartSaveDialog). withDate: the first column holds the
     // local date and time (ISO 8601) instead of the time of day.
     function waveText(withDate) {
@@ -151,6 +197,25 @@ Item {
     height: 300
 
     onVisibleChanged: d.restorePending ? d.restore() : d.catchUp()
+
+    // The keys while the chart has the focus (a click on it gives it).
+    Keys.onPressed: {
+        var step = chartView.plotArea.width / 10
+        var centre = chartView.plotArea.x + chartView.plotArea.width / 2
+        if (event.key === Qt.Key_Left)
+            panBy(step)
+        else if (event.key === Qt.Key_Right)
+            panBy(-step)
+        else if (event.key === Qt.Key_Plus || event.key === Qt.Key_Equal)
+            wheelAt(centre, 1)
+        else if (event.key === Qt.Key_Minus)
+            wheelAt(centre, -1)
+        else if (event.key === Qt.Key_Home)
+            followLive()
+        else
+            return
+        event.accepted = true
+    }
 
     Accessible.role: Accessible.Chart
     Accessible.name: root.title
@@ -203,7 +268,7 @@ Item {
                 return
             valueMin = range.min
             valueMax = range.max
-            if (root.visible) {
+            if (root.visible && !lookBackView.active) {
                 valueAxis.min = range.min
                 valueAxis.max = range.max
             }
@@ -236,7 +301,7 @@ Item {
 
         // Brings curves and axes up to date after pushes while hidden.
         function catchUp() {
-            if (!initialized || !root.visible)
+            if (!initialized || !root.visible || lookBackView.active)
                 return
             if (held.length > 0) {
                 // Each curve's new window in one change: its newest points
@@ -278,17 +343,37 @@ Item {
         function restore() {
             if (!initialized || recording.count === 0)
                 return
+            if (lookBackView.active) {
+                restorePending = false
+                lookBackView.redraw()
+                return
+            }
             // A hidden chart waits until it is shown: the page hides two of
             // its four, and a start should not pay for charts not in sight.
             restorePending = !root.visible
             held = []
             if (restorePending)
                 return
+            showRecordingEnd(true)
+        }
+
+        // The live view again: the curves show the recording's last
+        // pointsNum samples. After a look back the value axis keeps its
+        // range and widens to what is shown; after a start it spans it.
+        function showRecordingEnd(fromStart) {
+            held = []
+            if (recording.count === 0) {
+                prefill(root.getDateRound(new Date()))
+                valueAxis.min = valueMin
+                valueAxis.max = valueMax
+                cursor.snapAgain()
+                return
+            }
             var restored = Rules.restoredCurves(recording.count, root.pointsNum, curves.length,
                                                 function (k) { return recording.timeMs(k) },
                                                 function (k) { return recording.values(k) })
-            valueMin = restored.min
-            valueMax = restored.max
+            valueMin = fromStart ? restored.min : Math.min(valueMin, restored.min)
+            valueMax = fromStart ? restored.max : Math.max(valueMax, restored.max)
             // One change per curve, as the pre-fill does.
             for (var i = 0; i < curves.length; ++i)
                 QmlPublic.xySeriesReplace(curves[i], restored.points[i])
@@ -348,6 +433,15 @@ Item {
 
             Component.onCompleted: d.initialize()
 
+            ChartHistory {
+                id: lookBackView
+
+                anchors.fill: parent
+                plot: chartView
+                curves: d.curves
+                recording: recording
+            }
+
             ChartCursor {
                 id: cursor
 
@@ -356,6 +450,12 @@ Item {
                 curves: d.curves
                 unit: root.unit
                 ready: d.initialized
+                lookingBack: lookBackView.active
+                recording: recording
+                onWheelTurned: root.wheelAt(x, steps)
+                onDragged: root.panBy(pixels)
+                onPressed: root.forceActiveFocus()
+                onDoubleClicked: root.followLive()
             }
         }
 

@@ -128,3 +128,43 @@ function toolTipSize(text, curveCount) {
         longest = Math.max(longest, lines[i].length)
     return Qt.size(longest * 14 / 2 + 20, (curveCount + 1) * 20 + 12)
 }
+
+// --- Looking back -------------------------------------------------------------
+
+function sameDay(a, b) {
+    return a.getFullYear() === b.getFullYear() && a.getMonth() === b.getMonth()
+            && a.getDate() === b.getDate()
+}
+
+// The label of a look back over [fromMs, toMs]: word, then the range as
+// times of day; with the date when the range crosses midnight, and once
+// before both times when it lies on another day than nowMs.
+function historyText(word, fromMs, toMs, nowMs) {
+    var from = new Date(fromMs)
+    var to = new Date(toMs)
+    var dated = "yyyy-MM-dd hh:mm:ss"
+    if (!sameDay(from, to))
+        return word + " " + Qt.formatDateTime(from, dated) + "–" + Qt.formatDateTime(to, dated)
+    var start = sameDay(from, new Date(nowMs)) ? "hh:mm:ss" : dated
+    return word + " " + Qt.formatDateTime(from, start) + "–" + Qt.formatDateTime(to, "hh:mm:ss")
+}
+
+// The time axis' labels over [fromMs, toMs]: the date too once it crosses
+// midnight (three labels of the time of day alone could name two days).
+function historyAxisFormat(fromMs, toMs) {
+    return sameDay(new Date(fromMs), new Date(toMs)) ? "hh:mm:ss" : "MM-dd hh:mm"
+}
+
+// The value axis over samples from min to max: 5 % of the span above and
+// below, so that no curve runs along the plot's edge; a flat curve gets 1
+// each side.
+function fittedRange(min, max) {
+    var pad = max > min ? 0.05 * (max - min) : 1
+    return { "min": min - pad, "max": max + pad }
+}
+
+// A drag of `pixels` over a plot `width` pixels wide showing spanMs: the
+// time the view moves by (a drag to the right shows earlier samples).
+function dragMs(pixels, width, spanMs) {
+    return width > 0 ? -pixels * spanMs / width : 0
+}

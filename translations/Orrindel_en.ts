@@ -123,7 +123,7 @@
         <translation>Waiting for data</translation>
     </message>
     <message>
-        <location filename="../qml/Content.qml" line="+189"/>
+        <location filename="../qml/Content.qml" line="+194"/>
         <location filename="../qml/status_rules.js" line="+9"/>
         <source>进水温度</source>
         <translation>Inlet Water Temp</translation>
@@ -167,7 +167,7 @@
     </message>
     <message>
         <location line="+26"/>
-        <location filename="../qml/MessageCard.qml" line="+45"/>
+        <location filename="../qml/MessageCard.qml" line="+47"/>
         <source>刷新</source>
         <translation>Refresh</translation>
     </message>
@@ -202,7 +202,7 @@
         <translation>Error:Parameter range</translation>
     </message>
     <message>
-        <location filename="../qml/Content.qml" line="-156"/>
+        <location filename="../qml/Content.qml" line="-161"/>
         <source>会话记录不可用: </source>
         <translation>Session journal unavailable: </translation>
     </message>
@@ -238,7 +238,7 @@
         <translation>—— Program restarted ——</translation>
     </message>
     <message>
-        <location filename="../qml/Content.qml" line="+151"/>
+        <location filename="../qml/Content.qml" line="+156"/>
         <source>光感曲线</source>
         <translation>OpticalChart</translation>
     </message>
@@ -293,7 +293,7 @@
         <translation>Display Current Chart</translation>
     </message>
     <message>
-        <location line="-169"/>
+        <location line="-174"/>
         <source>请连接设备</source>
         <translation>Please connect deviece</translation>
     </message>
@@ -403,12 +403,12 @@
         <translation>Save wave</translation>
     </message>
     <message>
-        <location filename="../qml/NormalChart.qml" line="+378"/>
+        <location filename="../qml/NormalChart.qml" line="+478"/>
         <source>重置图表</source>
         <translation>Reset chart</translation>
     </message>
     <message>
-        <location filename="../qml/ChartCursor.qml" line="+27"/>
+        <location filename="../qml/ChartCursor.qml" line="+38"/>
         <source>时刻</source>
         <translation>Time</translation>
     </message>
@@ -437,6 +437,17 @@
         <location line="+20"/>
         <source>时间戳</source>
         <translation>Time</translation>
+    </message>
+    <message>
+        <location filename="../qml/ChartHistory.qml" line="+58"/>
+        <location line="+65"/>
+        <source>历史</source>
+        <translation>History</translation>
+    </message>
+    <message>
+        <location line="-36"/>
+        <source>%1 不在记录中</source>
+        <translation>%1 is not in the recording</translation>
     </message>
 </context>
 <context>

@@ -5,6 +5,7 @@
 #include "link/communication.h"
 #include "protocol/data_process.h"
 #include "services/chart_axes.h"
+#include "services/chart_look_back.h"
 #include "services/file.h"
 #include "services/language.h"
 #include "services/message_log.h"
@@ -56,6 +57,9 @@ void registerUiTypes()
     qmlRegisterSingletonType<ChartAxes>(
         kRecordingUri, 1, 0, "ChartAxes",
         [](QQmlEngine *, QJSEngine *) -> QObject * { return new ChartAxes; });
+    qmlRegisterSingletonType<ChartLookBack>(
+        kRecordingUri, 1, 0, "ChartLookBack",
+        [](QQmlEngine *, QJSEngine *) -> QObject * { return new ChartLookBack; });
 
     qmlRegisterSingletonType<SessionJournal>(kJournalUri, 1, 0, "SessionJournal",
                                              &provideService<SessionJournal>);

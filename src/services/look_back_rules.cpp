@@ -43,4 +43,10 @@ Range centred(double atMs, double spanMs, Range recording)
     return clamp({atMs - spanMs / 2, atMs + spanMs / 2}, recording);
 }
 
+bool recorded(double atMs, Range recording)
+{
+    return recording.fromMs <= recording.toMs && atMs >= recording.fromMs - kMomentSlackMs &&
+           atMs <= recording.toMs + kMomentSlackMs;
+}
+
 } // namespace look_back

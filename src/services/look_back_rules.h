@@ -13,12 +13,17 @@
 //    at the same fraction of the view; a span never gets shorter than
 //    kMinSpanMs (the whole recording when that is shorter);
 //  - panning moves the view by a time, clamped as above;
-//  - a recording without entries (first > last) gives the range unchanged.
+//  - a recording without entries (first > last) gives the range unchanged;
+//  - a moment is in the recording when it lies within [first, last] widened
+//    by kMomentSlackMs on each side: a message line is written between two
+//    pushes, and a line of the last moments comes after the last push.
 namespace look_back {
 
 inline constexpr double kMinSpanMs = 10000;
 // One wheel step (120 eighths of a degree) zooms in or out by this factor.
 inline constexpr double kWheelFactor = 1.25;
+// A few pushes (two a second).
+inline constexpr double kMomentSlackMs = 2000;
 
 struct Range {
     double fromMs = 0;
@@ -37,5 +42,6 @@ Range wheel(Range view, double anchorMs, double steps, Range recording);
 Range pan(Range view, double deltaMs, Range recording);
 // A window of spanMs centred on atMs, clamped (the message list's jump).
 Range centred(double atMs, double spanMs, Range recording);
+bool recorded(double atMs, Range recording);
 
 } // namespace look_back

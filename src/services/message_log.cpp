@@ -3,6 +3,7 @@
 #include "session_journal.h"
 
 #include <QDateTime>
+#include <QtNumeric>
 
 MessageLog::MessageLog(QObject *parent)
     : QAbstractListModel(parent)
@@ -17,14 +18,18 @@ int MessageLog::rowCount(const QModelIndex &parent) const
 
 QVariant MessageLog::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= lines.size() || role != LineRole)
+    if (!index.isValid() || index.row() >= lines.size())
         return {};
-    return lines.at(index.row());
+    if (role == LineRole)
+        return lines.at(index.row());
+    if (role == TimeRole)
+        return double(times.at(index.row()));
+    return {};
 }
 
 QHash<int, QByteArray> MessageLog::roleNames() const
 {
-    return {{LineRole, QByteArrayLiteral("line")}};
+    return {{LineRole, QByteArrayLiteral("line")}, {TimeRole, QByteArrayLiteral("timeMs")}};
 }
 
 void MessageLog::setJournalKey(const QString &journalKey)
@@ -47,12 +52,13 @@ void MessageLog::setResumeLine(const QString &line)
 void MessageLog::append(const QString &line)
 {
     const int row = int(lines.size());
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
     beginInsertRows(QModelIndex(), row, row);
     lines.append(line);
+    times.append(now);
     endInsertRows();
     if (hookup.session())
-        SessionJournal::getInstance()->appendLine(hookup.session(), hookup.key(),
-                                                  QDateTime::currentMSecsSinceEpoch(), line);
+        SessionJournal::getInstance()->appendLine(hookup.session(), hookup.key(), now, line);
     emit countChanged();
 }
 
@@ -66,6 +72,7 @@ void MessageLog::clear()
         return;
     beginResetModel();
     lines.clear();
+    times.clear();
     endResetModel();
     emit countChanged();
 }
@@ -82,6 +89,11 @@ QString MessageLog::lineAt(int i) const
     return i >= 0 && i < lines.size() ? lines.at(i) : QString();
 }
 
+double MessageLog::timeMsAt(int i) const
+{
+    return i >= 0 && i < times.size() ? double(times.at(i)) : qQNaN();
+}
+
 void MessageLog::classBegin()
 {
     hookup.classBegin();
@@ -95,28 +107,28 @@ void MessageLog::componentComplete()
 
 void MessageLog::attachJournal()
 {
-    hookup.attach<const QStringList &>(
+    hookup.attach<const JournalLines &>(
         [this](SessionJournal &journal, quint64 session,
                const SessionJournal::LinesCallback &done) {
             return journal.loadLines(session, hookup.key(), QDateTime::currentMSecsSinceEpoch(),
                                      resume, this, done);
         },
-        [this](const QStringList &earlier) { takeLines(earlier); },
+        [this](const JournalLines &earlier) { takeLines(earlier); },
         [this] {
             // Lines appended before the key was set follow the earlier ones,
             // in the journal as here.
-            const qint64 now = QDateTime::currentMSecsSinceEpoch();
-            for (const QString &line : qAsConst(lines))
-                SessionJournal::getInstance()->appendLine(hookup.session(), hookup.key(), now,
-                                                          line);
+            for (int i = 0; i < lines.size(); ++i)
+                SessionJournal::getInstance()->appendLine(hookup.session(), hookup.key(),
+                                                          times.at(i), lines.at(i));
         });
 }
 
-void MessageLog::takeLines(const QStringList &earlier)
+void MessageLog::takeLines(const JournalLines &earlier)
 {
-    if (!earlier.isEmpty()) {
-        beginInsertRows(QModelIndex(), 0, int(earlier.size()) - 1);
-        lines = earlier + lines;
+    if (!earlier.texts.isEmpty() && earlier.texts.size() == earlier.timesMs.size()) {
+        beginInsertRows(QModelIndex(), 0, int(earlier.texts.size()) - 1);
+        lines = earlier.texts + lines;
+        times = earlier.timesMs + times;
         endInsertRows();
         emit countChanged();
     }

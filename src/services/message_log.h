@@ -1,14 +1,17 @@
 #pragma once
 
 #include "journal_hookup.h"
+#include "session_journal_lines.h"
 
 #include <QAbstractListModel>
 #include <QQmlParserStatus>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
+#include <QVector>
 
-// The lines of a message list, as a list model with the one role `line`.
+// The lines of a message list, as a list model with the roles `line` and
+// `timeMs` (when the line was appended, ms since the epoch).
 // With a journal key the lines survive a restart: when the object is
 // complete it loads the lines the session journal kept for the key and puts
 // them, followed by resumeLine, before the lines appended meanwhile (then
@@ -23,6 +26,8 @@
 //   append(line), clear()
 //   get(i)      {line}, as a ListModel answers; an empty object outside the list
 //   lineAt(i)   the line; "" outside the list
+//   timeMsAt(i) the line's time (for a line from the journal, the time it
+//               was journalled); NaN outside the list
 class MessageLog : public QAbstractListModel, public QQmlParserStatus {
     Q_OBJECT
     Q_INTERFACES(QQmlParserStatus)
@@ -31,7 +36,7 @@ class MessageLog : public QAbstractListModel, public QQmlParserStatus {
     Q_PROPERTY(QString resumeLine READ resumeLine WRITE setResumeLine NOTIFY resumeLineChanged)
     Q_PROPERTY(bool loading READ isLoading NOTIFY loadingChanged)
 public:
-    enum Role { LineRole = Qt::UserRole + 1 };
+    enum Role { LineRole = Qt::UserRole + 1, TimeRole };
 
     explicit MessageLog(QObject *parent = nullptr);
 
@@ -50,6 +55,7 @@ public:
     Q_INVOKABLE void clear();
     Q_INVOKABLE QVariantMap get(int i) const;
     Q_INVOKABLE QString lineAt(int i) const;
+    Q_INVOKABLE double timeMsAt(int i) const;
 
     void classBegin() override;
     void componentComplete() override;
@@ -64,9 +70,10 @@ signals:
 
 private:
     void attachJournal();
-    void takeLines(const QStringList &earlier);
+    void takeLines(const JournalLines &earlier);
 
     QStringList lines;
+    QVector<qint64> times; // one per line
     QString resume;
     JournalHookup hookup;
 };

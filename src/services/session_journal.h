@@ -1,6 +1,7 @@
 #pragma once
 
 #include "session_journal_feed.h"
+#include "session_journal_lines.h"
 
 #include <QObject>
 #include <QPointer>
@@ -71,7 +72,7 @@ class SessionJournal : public QObject {
     Q_PROPERTY(double sizeLimit READ sizeLimit WRITE setSizeLimit NOTIFY sizeLimitChanged)
 public:
     using WaveCallback = std::function<void(std::unique_ptr<WaveStore>)>;
-    using LinesCallback = std::function<void(const QStringList &)>;
+    using LinesCallback = std::function<void(const JournalLines &)>;
     using FeedEventsCallback = std::function<void(const std::vector<FeedEventRow> &)>;
 
     static SessionJournal *getInstance();
@@ -113,9 +114,9 @@ public:
     // context is gone by then.
     bool loadWave(quint64 session, const QString &key, int width, qint64 capacity, QObject *context,
                   WaveCallback done);
-    // The kept lines of a list, oldest first. When there are any, resumeLine
-    // (written at timeMs) is added to the journal after them and answered as
-    // the last one.
+    // The kept lines of a list with their times, oldest first. When there are
+    // any, resumeLine (written at timeMs) is added to the journal after them
+    // and answered as the last one.
     bool loadLines(quint64 session, const QString &key, qint64 timeMs, const QString &resumeLine,
                    QObject *context, LinesCallback done);
 

@@ -47,7 +47,7 @@ public:
 
     bool apply(const JournalOp &op);
     bool loadWave(const JournalOp &op, std::unique_ptr<WaveStore> *out);
-    bool loadLines(const JournalOp &op, QStringList *out);
+    bool loadLines(const JournalOp &op, JournalLines *out);
     // The kept plant-feed events, oldest first, at most the newest kMaxFeedEvents.
     bool loadFeedEvents(std::vector<FeedEventRow> *out);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "session_journal_feed.h"
+#include "session_journal_lines.h"
 
 #include <QString>
 #include <QStringList>
@@ -47,6 +48,6 @@ struct JournalOp {
 struct JournalResult {
     quint64 request = 0;
     std::unique_ptr<WaveStore> wave;
-    QStringList lines;
+    JournalLines lines;
     std::vector<FeedEventRow> feedEvents;
 };

@@ -257,11 +257,11 @@ bool SessionJournalDatabase::loadWave(const JournalOp &op, std::unique_ptr<WaveS
     return true;
 }
 
-bool SessionJournalDatabase::loadLines(const JournalOp &op, QStringList *out)
+bool SessionJournalDatabase::loadLines(const JournalOp &op, JournalLines *out)
 {
     LineTable *table = lineTable(op.key, false);
     if (!table) {
-        out->clear();
+        *out = {};
         return reason.isEmpty();
     }
     // The resume line follows the earlier lines that are still kept, and only
@@ -283,11 +283,13 @@ bool SessionJournalDatabase::loadLines(const JournalOp &op, QStringList *out)
     }
     QSqlQuery query(db());
     query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT line FROM %1 ORDER BY rowid").arg(table->name)))
+    if (!query.exec(QStringLiteral("SELECT t, line FROM %1 ORDER BY rowid").arg(table->name)))
         return fail(query.lastError());
-    out->clear();
-    while (query.next())
-        out->append(query.value(0).toString());
+    *out = {};
+    while (query.next()) {
+        out->timesMs.append(query.value(0).toLongLong());
+        out->texts.append(query.value(1).toString());
+    }
     if (query.lastError().isValid())
         return fail(query.lastError());
     return true;

@@ -190,9 +190,15 @@ private slots:
         const Range got = zoom({1000, 5000}, 3000, 0.5, recording);
         QCOMPARE(got.fromMs, 1000.0);
         QCOMPARE(got.toMs, 5000.0);
-        // No recording yet: the view stays as it is.
+        // No recording yet: the view stays as it is, and holds no moment.
         const Range none{1, 0};
         QCOMPARE(pan({10, 20}, 5, none).fromMs, 10.0);
+        QVERIFY(!recorded(0, none));
+        // A moment a little past either end still counts (a line written
+        // after the last push); further out it does not.
+        QVERIFY(recorded(5000 + kMomentSlackMs, recording));
+        QVERIFY(recorded(1000 - kMomentSlackMs, recording));
+        QVERIFY(!recorded(5001 + kMomentSlackMs, recording));
     }
 };
 

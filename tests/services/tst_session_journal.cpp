@@ -289,6 +289,8 @@ void TestSessionJournal::onlyTheProgramsOwnDocumentsOpenTheDefaultJournal()
 
 void TestSessionJournal::resetAndClearSurviveARestart()
 {
+    qint64 appendedFrom = 0;
+    qint64 appendedTo = 0;
     {
         auto chart = recording("chart", 2);
         auto log = messageLog("list", "resumed 1");
@@ -299,7 +301,9 @@ void TestSessionJournal::resetAndClearSurviveARestart()
         chart->append(kBase + 1000, row({5, 6}));
         log->append("before clear");
         log->clear();
+        appendedFrom = QDateTime::currentMSecsSinceEpoch();
         log->append("after clear");
+        appendedTo = QDateTime::currentMSecsSinceEpoch();
 
         // A list cleared last comes back empty, without a resume line.
         auto empty = messageLog("empty", "resumed");
@@ -319,6 +323,11 @@ void TestSessionJournal::resetAndClearSurviveARestart()
         QCOMPARE(chart->timeMs(0), double(kBase + 1000));
         QCOMPARE(chart->values(0), row({5, 6}));
         QCOMPARE(linesOf(*log), QStringList({"after clear", "resumed 2"}));
+        // Each line comes back with the time it was written: the charts
+        // look back to it.
+        QVERIFY(log->timeMsAt(0) >= appendedFrom && log->timeMsAt(0) <= appendedTo);
+        QVERIFY(log->timeMsAt(1) >= appendedTo);
+        QVERIFY(qIsNaN(log->timeMsAt(2)));
         QCOMPARE(empty->count(), 0);
         log->append("second session");
     }
@@ -503,8 +512,8 @@ void TestSessionJournal::writesAreGatheredButLoadsAndFlushesDoNotWait()
         auto lines = std::make_shared<QStringList>();
         auto answered = std::make_shared<bool>(false);
         QVERIFY(journal->loadLines(session, "loaded", kBase + i, QString(), this,
-                                   [lines, answered](const QStringList &l) {
-                                       *lines = l;
+                                   [lines, answered](const JournalLines &l) {
+                                       *lines = l.texts;
                                        *answered = true;
                                    }));
         QTRY_VERIFY(*answered);

@@ -104,4 +104,29 @@ TestCase {
         compare(size.width, ("Time: " + time).length * 7 + 20)
         compare(size.height, 72)
     }
+
+    // Local times: the label names the day only when the range needs it.
+    function test_historyText_data() {
+        var at = function (d, h, m) { return new Date(2026, 11, d, h, m, 5).getTime() }
+        return [
+            { tag: "today", from: at(8, 9, 0), to: at(8, 9, 10), now: at(8, 12, 0),
+              text: "历史 09:00:05–09:10:05", format: "hh:mm:ss" },
+            { tag: "an earlier day", from: at(7, 9, 0), to: at(7, 9, 10), now: at(8, 12, 0),
+              text: "历史 2026-12-07 09:00:05–09:10:05", format: "hh:mm:ss" },
+            { tag: "across midnight", from: at(7, 23, 55), to: at(8, 0, 5), now: at(8, 12, 0),
+              text: "历史 2026-12-07 23:55:05–2026-12-08 00:05:05", format: "MM-dd hh:mm" }
+        ]
+    }
+
+    function test_historyText(data) {
+        compare(Rules.historyText("历史", data.from, data.to, data.now), data.text)
+        compare(Rules.historyAxisFormat(data.from, data.to), data.format)
+    }
+
+    function test_fittedRangeAndDrag() {
+        compare(Rules.fittedRange(10, 30), { "min": 9, "max": 31 })
+        compare(Rules.fittedRange(5, 5), { "min": 4, "max": 6 })
+        compare(Rules.dragMs(100, 800, 80000), -10000) // to the right: earlier
+        compare(Rules.dragMs(100, 0, 80000), 0)
+    }
 }

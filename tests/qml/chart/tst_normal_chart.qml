@@ -518,6 +518,134 @@ Item {
             verify(label.text.indexOf("电流1: 7.3A\n电流2: 8.0A\n") > 0)
         }
 
+        // --- Looking back -----------------------------------------------------
+
+        // An hour of entries 500 ms apart ending a minute ago, one curve a
+        // slow ramp with a one-sample spike at entry 3000, the other NaN in
+        // its first half. Answers the recording's first time.
+        function recordHour(chart) {
+            var first = Date.now() - 3600 * 1000 - 60000
+            for (var i = 0; i < 7200; ++i)
+                chart.recordWaves.append(first + 500 * i, [i === 3000 ? 500 : i / 100, i < 3600 ? NaN : 2])
+            return first
+        }
+
+        function curveMax(curve) {
+            var top = -Infinity
+            for (var i = 0; i < curve.count; ++i)
+                top = Math.max(top, pointAt(curve, i).y)
+            return top
+        }
+
+        // Gestures by real input events: the wheel leaves the live view, the
+        // view stays while pushes come, drag and keys move it, a double-click
+        // follows the pushes again.
+        function test_lookBackByMouseAndKeys() {
+            var chart = makeChart()
+            var first = recordHour(chart)
+            var view = chart.chartView
+            var area = view.plotArea
+            var label = findChild(chart, "historyLabel")
+            verify(!chart.history)
+            verify(!label.visible)
+
+            // Ten wheel steps out: 200 s × 1.25^10, around the pointer.
+            mouseWheel(view, area.x + area.width / 2, area.y + 20, 0, -1200)
+            verify(chart.history)
+            verify(label.visible)
+            verify(chart.historyText.startsWith("历史 "), chart.historyText)
+            fuzzyCompare(chart.viewTo - chart.viewFrom, 200000 * Math.pow(1.25, 10), 1500)
+            verify(chart.viewTo <= first + 7199 * 500)
+            // At most two points per pixel column, plus one past each edge.
+            verify(chart.curves[0].count <= 2 * Math.round(area.width) + 2, chart.curves[0].count)
+            verify(chart.curves[1].count <= 2 * Math.round(area.width) + 2, chart.curves[1].count)
+
+            // Pushes are recorded; the view and its curves stay.
+            var from = chart.viewFrom, to = chart.viewTo, points = chart.curves[0].count
+            for (var n = 0; n < 5; ++n)
+                chart.autoPush([1000, 1000])
+            compare(chart.recordWaves.count, 7205)
+            compare([chart.viewFrom, chart.viewTo, chart.curves[0].count], [from, to, points])
+            verify(chart.valueAxis.max < 1000)
+
+            // A drag to the right shows earlier samples, by the time dragged.
+            mouseDrag(view, area.x + 200, area.y + 50, 100, 0)
+            verify(chart.viewFrom < from)
+            fuzzyCompare(chart.viewTo - chart.viewFrom, to - from, 1)
+            // The drag gave the chart the keys: + zooms in, Left goes earlier.
+            verify(chart.activeFocus)
+            var span = chart.viewTo - chart.viewFrom
+            keyClick(Qt.Key_Plus)
+            fuzzyCompare(chart.viewTo - chart.viewFrom, span / 1.25, 1)
+            from = chart.viewFrom
+            keyClick(Qt.Key_Left)
+            verify(chart.viewFrom < from)
+
+            // All the way in stops at 10 s; all the way out is the recording,
+            // where the spike of one sample still shows and the axis holds it.
+            for (n = 0; n < 40; ++n)
+                keyClick(Qt.Key_Plus)
+            fuzzyCompare(chart.viewTo - chart.viewFrom, 10000, 1)
+            mouseWheel(view, area.x + 10, area.y + 20, 0, -120 * 40)
+            compare(chart.viewFrom, first)
+            compare(chart.viewTo, chart.recordWaves.timeMs(chart.recordWaves.count - 1))
+            compare(curveMax(chart.curves[0]), 1000)
+            verify(chart.valueAxis.max >= 1000)
+            chart.lookBack(first, first + 1800000) // the first half hour
+            compare(curveMax(chart.curves[0]), 500)
+            verify(chart.valueAxis.max >= 500 && chart.valueAxis.max < 600, chart.valueAxis.max)
+
+            // The cursor takes the nearest recorded entry, NaN and all.
+            mouseMove(view, area.x + area.width / 2, area.y + 30)
+            mouseMove(view, area.x + area.width / 2 + 1, area.y + 30)
+            tryVerify(function () { return chart.toolTip.visible })
+            var index = chart.hoverIndex
+            fuzzyCompare(chart.recordWaves.timeMs(index), first + 900000, 3000)
+            compare(chart.hoverDate.getTime(), chart.recordWaves.timeMs(index))
+            verify(findChild(chart.toolTip, "toolTipLabel").text.indexOf("电流2: NaNA") > 0)
+
+            // Back to live: the last 200 samples, the live axis widened by
+            // the pushes made meanwhile, no label.
+            mouseDoubleClickSequence(view, area.x + 50, area.y + 50)
+            verify(!chart.history)
+            verify(!label.visible)
+            compare(chart.curves[0].count, 200)
+            compare(pointAt(chart.curves[0], 199).y, 1000)
+            compare(chart.dateAxis.format, "hh:mm:ss")
+            compare(chart.valueAxis.max, 1200)
+            chart.autoPush([3, 3])
+            compare(chart.viewTo, chart.recordWaves.timeMs(chart.recordWaves.count - 1))
+            // Home from history, too.
+            chart.panBy(50)
+            verify(chart.history)
+            keyClick(Qt.Key_Home)
+            verify(!chart.history)
+        }
+
+        // A moment is looked at in a 10 min window; one outside the recording
+        // leaves the view where it is and says so.
+        function test_lookAround() {
+            var chart = makeChart()
+            verify(!chart.lookAround(Date.now()), "nothing recorded")
+            var first = recordHour(chart)
+            verify(chart.lookAround(first + 1800000))
+            compare([chart.viewFrom, chart.viewTo], [first + 1500000, first + 2100000])
+            verify(!chart.lookAround(first - 60000))
+            compare([chart.viewFrom, chart.viewTo], [first + 1500000, first + 2100000])
+            verify(chart.historyText.indexOf("不在记录中") > 0, chart.historyText)
+            chart.followLive()
+            verify(!chart.lookAround(Date.now() + 60000))
+            verify(!chart.history)
+            verify(findChild(chart, "historyLabel").visible)
+            // Near the end: the window stays inside the recording.
+            verify(chart.lookAround(first + 7199 * 500))
+            compare(chart.viewTo, first + 7199 * 500)
+            fuzzyCompare(chart.viewTo - chart.viewFrom, 600000, 1)
+            Language.loadEnglish()
+            Public.language = "en"
+            verify(chart.historyText.startsWith("History "), chart.historyText)
+        }
+
         // --- Theme, buttons ----------------------------------------------------
 
         function test_themeChangeKeepsTheLabelFonts() {

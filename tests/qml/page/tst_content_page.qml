@@ -660,6 +660,44 @@ Item {
             compare(recorded(pump), m + 2)
         }
 
+        // A click on an alarm line shows all four charts, hidden ones too,
+        // ten minutes around the line's moment; a double-click on a chart
+        // brings that one back alone.
+        function test_lineClickLooksBack() {
+            var charts = ["chartPD", "chartTemp", "chartPump", "chartPower"].map(function (n) { return child(n) })
+            var first = Date.now() - 3600 * 1000
+            charts.forEach(function (chart) {
+                for (var i = 0; i < 7200; ++i)
+                    chart.recordWaves.append(first + 500 * i, [i % 7, 1, 2, 3])
+            })
+            feed({ "alarmState": 0x8010 })
+            var view = child("alarmListView")
+            var at = view.model.timeMsAt(view.count - 1)
+            verify(at >= first + 7199 * 500)
+            waitForRendering(view)
+            var shown = []
+            collect(view.contentItem, function (o) {
+                return o.textFormat !== undefined && String(o.text).indexOf("QBH断开") !== -1
+            }, shown)
+            compare(shown.length, 1)
+            mouseClick(shown[0], 10, 5)
+            charts.forEach(function (chart) {
+                verify(chart.history, chart.objectName)
+                verify(chart.viewFrom <= at && at <= chart.viewTo + 2000, chart.objectName)
+                fuzzyCompare(chart.viewTo - chart.viewFrom, 600000, 1)
+                verify(chart.historyText.indexOf("历史 ") === 0, chart.historyText)
+            })
+            var pump = charts[2]
+            var area = pump.chartView.plotArea
+            mouseDoubleClickSequence(pump.chartView, area.x + 20, area.y + 20)
+            verify(!pump.history && charts[0].history && charts[3].history)
+            // The pair's switch keeps each chart's own mode.
+            mouseClick(child("switchBtn", pump))
+            verify(charts[3].visible && charts[3].history)
+            mouseClick(child("switchBtn", charts[3]))
+            verify(pump.visible && !pump.history)
+        }
+
         function test_recordsWithoutSamples_data() {
             return [
                 { tag: "no optical values", changes: { "opticalVals": undefined }, slot1: 0, slot2: 1 },

@@ -1,0 +1,112 @@
+#include "chart_look_back.h"
+
+#include "look_back_rules.h"
+#include "wave_decimation.h"
+#include "wave_recording.h"
+
+#include <QtCharts/QXYSeries>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+QVariantMap rangeMap(const look_back::Range &range)
+{
+    return {{QStringLiteral("from"), range.fromMs}, {QStringLiteral("to"), range.toMs}};
+}
+
+// The recording's time range; from > to for none.
+look_back::Range recordedRange(QObject *recording)
+{
+    const auto *waves = qobject_cast<WaveRecording *>(recording);
+    if (!waves || waves->count() == 0)
+        return {1, 0};
+    const WaveStore &store = waves->entries();
+    return {store.timeAt(0), store.timeAt(store.size() - 1)};
+}
+
+// The entry's sample of a curve as a point, when it is a number.
+void addIfSample(const WaveSnapshot &entries, qsizetype i, int curve, QVector<QPointF> &points)
+{
+    if (i < 0 || i >= entries.size())
+        return;
+    const double value = entries.valueAt(i, curve);
+    if (std::isfinite(value))
+        points.append(QPointF(entries.timeAt(i), value));
+}
+
+} // namespace
+
+QVariantMap ChartLookBack::recorded(QObject *recording) const
+{
+    const look_back::Range range = recordedRange(recording);
+    return range.fromMs > range.toMs ? rangeMap({kNaN, kNaN}) : rangeMap(range);
+}
+
+QVariantMap ChartLookBack::wheel(double fromMs, double toMs, double anchorMs, double steps,
+                                 QObject *recording) const
+{
+    return rangeMap(look_back::wheel({fromMs, toMs}, anchorMs, steps, recordedRange(recording)));
+}
+
+QVariantMap ChartLookBack::pan(double fromMs, double toMs, double deltaMs, QObject *recording) const
+{
+    return rangeMap(look_back::pan({fromMs, toMs}, deltaMs, recordedRange(recording)));
+}
+
+QVariantMap ChartLookBack::centred(double atMs, double spanMs, QObject *recording) const
+{
+    const look_back::Range range = recordedRange(recording);
+    QVariantMap view = rangeMap(look_back::centred(atMs, spanMs, range));
+    view.insert(QStringLiteral("recorded"), look_back::recorded(atMs, range));
+    return view;
+}
+
+QVariantMap ChartLookBack::draw(QObject *recording, const QVariantList &curves, double fromMs,
+                                double toMs, int columns) const
+{
+    double low = std::numeric_limits<double>::infinity();
+    double high = -low;
+    const auto *waves = qobject_cast<WaveRecording *>(recording);
+    if (waves) {
+        const WaveSnapshot entries = waves->entries().snapshot();
+        const auto drawn = wave_decimation::minMaxColumns(entries, fromMs, toMs, columns);
+        const qsizetype first = wave_decimation::firstAtOrAfter(entries, fromMs);
+        const qsizetype after =
+            wave_decimation::firstAtOrAfter(entries, std::nextafter(toMs, HUGE_VAL));
+        for (int c = 0; c < curves.size() && c < int(drawn.size()); ++c) {
+            auto *series = qobject_cast<QtCharts::QXYSeries *>(curves.at(c).value<QObject *>());
+            if (!series)
+                continue;
+            QVector<QPointF> points;
+            points.reserve(int(drawn[std::size_t(c)].size()) + 2);
+            addIfSample(entries, first - 1, c, points);
+            for (const wave_decimation::Point &p : drawn[std::size_t(c)]) {
+                points.append(QPointF(p.timeMs, p.value));
+                low = std::min(low, p.value);
+                high = std::max(high, p.value);
+            }
+            addIfSample(entries, after, c, points);
+            series->replace(points);
+        }
+    }
+    return {{QStringLiteral("min"), low}, {QStringLiteral("max"), high}};
+}
+
+int ChartLookBack::nearestEntry(QObject *recording, double timeMs) const
+{
+    const auto *waves = qobject_cast<WaveRecording *>(recording);
+    if (!waves || waves->count() == 0)
+        return -1;
+    const WaveSnapshot entries = waves->entries().snapshot();
+    const qsizetype after = wave_decimation::firstAtOrAfter(entries, timeMs);
+    if (after == 0)
+        return 0;
+    if (after == entries.size())
+        return int(after - 1);
+    const double before = timeMs - entries.timeAt(after - 1);
+    return int(entries.timeAt(after) - timeMs < before ? after : after - 1);
+}
