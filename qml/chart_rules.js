@@ -112,11 +112,14 @@ function timeText(date) {
 }
 
 // The tooltip's lines, each ended by a line break: timeLabel and the time,
-// then each curve's name and value.
+// then each curve's name and value ("—" for a sample that is not a number,
+// which a look back can meet in the recording).
 function toolTipText(timeLabel, date, names, values, unit) {
     var text = timeLabel + ": " + timeText(date) + "\n"
-    for (var i = 0; i < names.length; ++i)
-        text += names[i] + ": " + Number(values[i]).toFixed(1) + unit + "\n"
+    for (var i = 0; i < names.length; ++i) {
+        var value = Number(values[i])
+        text += names[i] + ": " + (isFinite(value) ? value.toFixed(1) + unit : "—") + "\n"
+    }
     return text
 }
 
@@ -155,12 +158,13 @@ function historyAxisFormat(fromMs, toMs) {
     return sameDay(new Date(fromMs), new Date(toMs)) ? "hh:mm:ss" : "MM-dd hh:mm"
 }
 
-// The value axis over samples from min to max: 5 % of the span above and
-// below, so that no curve runs along the plot's edge; a flat curve gets 1
-// each side.
+// The value axis over samples from min to max: 5 % of the span below and
+// 15 % above, so that no curve runs along the plot's edges or under the
+// history label at the top; a flat curve gets 1 each side.
 function fittedRange(min, max) {
-    var pad = max > min ? 0.05 * (max - min) : 1
-    return { "min": min - pad, "max": max + pad }
+    if (!(max > min))
+        return { "min": min - 1, "max": max + 1 }
+    return { "min": min - 0.05 * (max - min), "max": max + 0.15 * (max - min) }
 }
 
 // A drag of `pixels` over a plot `width` pixels wide showing spanMs: the

@@ -180,6 +180,7 @@ void TestManual::pageHasTheSections()
     const QStringList subsections = {
         QStringLiteral("The demo with the simulator"),
         QStringLiteral("When the connection is lost"),
+        QStringLiteral("Looking back"),
         QStringLiteral("Exporting a recording"),
         QStringLiteral("Unlocking the alarm form"),
         QStringLiteral("Saving"),

@@ -100,6 +100,7 @@ TestCase {
         var time = date.toLocaleTimeString(Qt.locale(), Locale.LongFormat) + ".500"
         var text = Rules.toolTipText("Time", date, ["a", "b"], [0.04, 12.36], "℃")
         compare(text, "Time: " + time + "\na: 0.0℃\nb: 12.4℃\n")
+        compare(Rules.toolTipText("T", date, ["a"], [NaN], "A"), "T: " + time + "\na: —\n")
         var size = Rules.toolTipSize(text, 2)
         compare(size.width, ("Time: " + time).length * 7 + 20)
         compare(size.height, 72)
@@ -124,7 +125,7 @@ TestCase {
     }
 
     function test_fittedRangeAndDrag() {
-        compare(Rules.fittedRange(10, 30), { "min": 9, "max": 31 })
+        compare(Rules.fittedRange(10, 30), { "min": 9, "max": 33 })
         compare(Rules.fittedRange(5, 5), { "min": 4, "max": 6 })
         compare(Rules.dragMs(100, 800, 80000), -10000) // to the right: earlier
         compare(Rules.dragMs(100, 0, 80000), 0)

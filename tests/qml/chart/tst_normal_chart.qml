@@ -602,7 +602,7 @@ Item {
             var index = chart.hoverIndex
             fuzzyCompare(chart.recordWaves.timeMs(index), first + 900000, 3000)
             compare(chart.hoverDate.getTime(), chart.recordWaves.timeMs(index))
-            verify(findChild(chart.toolTip, "toolTipLabel").text.indexOf("电流2: NaNA") > 0)
+            verify(findChild(chart.toolTip, "toolTipLabel").text.indexOf("电流2: —\n") > 0)
 
             // Back to live: the last 200 samples, the live axis widened by
             // the pushes made meanwhile, no label.
