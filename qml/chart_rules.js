@@ -159,12 +159,12 @@ function historyAxisFormat(fromMs, toMs) {
 }
 
 // The value axis over samples from min to max: 5 % of the span below and
-// 15 % above, so that no curve runs along the plot's edges or under the
+// 20 % above, so that no curve runs along the plot's edges or under the
 // history label at the top; a flat curve gets 1 each side.
 function fittedRange(min, max) {
     if (!(max > min))
         return { "min": min - 1, "max": max + 1 }
-    return { "min": min - 0.05 * (max - min), "max": max + 0.15 * (max - min) }
+    return { "min": min - 0.05 * (max - min), "max": max + 0.2 * (max - min) }
 }
 
 // A drag of `pixels` over a plot `width` pixels wide showing spanMs: the

@@ -125,7 +125,7 @@ TestCase {
     }
 
     function test_fittedRangeAndDrag() {
-        compare(Rules.fittedRange(10, 30), { "min": 9, "max": 33 })
+        compare(Rules.fittedRange(10, 30), { "min": 9, "max": 34 })
         compare(Rules.fittedRange(5, 5), { "min": 4, "max": 6 })
         compare(Rules.dragMs(100, 800, 80000), -10000) // to the right: earlier
         compare(Rules.dragMs(100, 0, 80000), 0)
