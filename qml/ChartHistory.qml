@@ -22,7 +22,7 @@ Item {
     readonly property real fromMs: d.fromMs
     readonly property real toMs: d.toMs
     // A plot of another width draws the range again in its columns.
-    readonly property int columns: plot ? Math.round(plot.plotArea.width) : 0
+    readonly property int columns: Rules.drawColumns(plot ? plot.plotArea.width : 0, d.columns)
     onColumnsChanged: redraw()
 
     // What the label says ("": hidden).
@@ -34,6 +34,9 @@ Item {
         if (!recording || recording.count === 0)
             return false
         var view = ChartLookBack.pan(fromMs, toMs, 0, recording)
+        // A pan at either end moves nothing: nothing to draw.
+        if (d.active && view.from === d.fromMs && view.to === d.toMs)
+            return true
         d.fromMs = view.from
         d.toMs = view.to
         d.active = true
@@ -47,14 +50,10 @@ Item {
     function redraw() {
         if (!d.active)
             return
-        var axis = plot.dateAxis
-        axis.format = Rules.historyAxisFormat(d.fromMs, d.toMs)
-        ChartAxes.setTimeRange(axis, d.fromMs, d.toMs)
-        var drawn = ChartLookBack.draw(recording, curves, d.fromMs, d.toMs, Math.max(1, columns))
-        if (drawn.min <= drawn.max) {
-            var fit = Rules.fittedRange(drawn.min, drawn.max)
-            ChartAxes.setValueRange(plot.valueAxis, fit.min, fit.max)
-        }
+        plot.dateAxis.format = Rules.historyAxisFormat(d.fromMs, d.toMs)
+        d.columns = columns
+        ChartLookBack.draw(recording, curves, plot.dateAxis, plot.valueAxis, d.fromMs, d.toMs,
+                           d.columns)
         d.rangeText = Rules.historyText(qsTranslate("NormalChart", "历史"), d.fromMs, d.toMs, Date.now())
     }
 
@@ -102,6 +101,8 @@ Item {
         id: d
 
         property bool active: false
+        // The columns of the last drawing.
+        property int columns: 0
         property real fromMs: 0
         property real toMs: 0
         property string rangeText: ""

@@ -158,13 +158,14 @@ function historyAxisFormat(fromMs, toMs) {
     return sameDay(new Date(fromMs), new Date(toMs)) ? "hh:mm:ss" : "MM-dd hh:mm"
 }
 
-// The value axis over samples from min to max: 5 % of the span below and
-// 20 % above, so that no curve runs along the plot's edges or under the
-// history label at the top; a flat curve gets 1 each side.
-function fittedRange(min, max) {
-    if (!(max > min))
-        return { "min": min - 1, "max": max + 1 }
-    return { "min": min - 0.05 * (max - min), "max": max + 0.2 * (max - min) }
+// The pixel columns a look back draws in, for a plot plotWidth wide, having
+// drawn `drawn`: the plot's width, except that the width's change by a few
+// pixels keeps the drawing. A new range on the value axis can widen or
+// narrow its labels, moving the plot's edge; drawing again for that would
+// draw every range twice.
+function drawColumns(plotWidth, drawn) {
+    var width = Math.max(1, Math.round(plotWidth))
+    return drawn > 0 && Math.abs(width - drawn) <= 0.05 * drawn ? drawn : width
 }
 
 // A drag of `pixels` over a plot `width` pixels wide showing spanMs: the

@@ -2,7 +2,6 @@
 
 #include <QDateTime>
 #include <QtCharts/QDateTimeAxis>
-#include <QtCharts/QValueAxis>
 
 #include <cmath>
 
@@ -13,14 +12,5 @@ bool ChartAxes::setTimeRange(QObject *axis, double minMs, double maxMs)
         return false;
     timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(qint64(minMs)),
                        QDateTime::fromMSecsSinceEpoch(qint64(maxMs)));
-    return true;
-}
-
-bool ChartAxes::setValueRange(QObject *axis, double min, double max)
-{
-    auto *valueAxis = qobject_cast<QtCharts::QValueAxis *>(axis);
-    if (!valueAxis || !std::isfinite(min) || !std::isfinite(max) || max < min)
-        return false;
-    valueAxis->setRange(min, max);
     return true;
 }

@@ -17,6 +17,4 @@ public:
     // since the epoch. False, and nothing changed, for another kind of axis,
     // values that are not finite, or maxMs below minMs.
     Q_INVOKABLE bool setTimeRange(QObject *axis, double minMs, double maxMs);
-    // Sets a value axis (a ValueAxis) to min .. max; the same answers.
-    Q_INVOKABLE bool setValueRange(QObject *axis, double min, double max);
 };

@@ -4,10 +4,17 @@
 #include "wave_decimation.h"
 #include "wave_recording.h"
 
+#include <QDateTime>
+#include <QSignalBlocker>
+#include <QtCharts/QChart>
+#include <QtCharts/QDateTimeAxis>
+#include <QtCharts/QValueAxis>
 #include <QtCharts/QXYSeries>
 
 #include <cmath>
 #include <limits>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -65,33 +72,68 @@ QVariantMap ChartLookBack::centred(double atMs, double spanMs, QObject *recordin
     return view;
 }
 
-QVariantMap ChartLookBack::draw(QObject *recording, const QVariantList &curves, double fromMs,
-                                double toMs, int columns) const
+QVariantMap ChartLookBack::draw(QObject *recording, const QVariantList &curves, QObject *timeAxis,
+                                QObject *valueAxis, double fromMs, double toMs, int columns) const
 {
     double low = std::numeric_limits<double>::infinity();
     double high = -low;
     const auto *waves = qobject_cast<WaveRecording *>(recording);
-    if (waves) {
-        const WaveSnapshot entries = waves->entries().snapshot();
-        const auto drawn = wave_decimation::minMaxColumns(entries, fromMs, toMs, columns);
-        const qsizetype first = wave_decimation::firstAtOrAfter(entries, fromMs);
-        const qsizetype after =
-            wave_decimation::firstAtOrAfter(entries, std::nextafter(toMs, HUGE_VAL));
-        for (int c = 0; c < curves.size() && c < int(drawn.size()); ++c) {
-            auto *series = qobject_cast<QtCharts::QXYSeries *>(curves.at(c).value<QObject *>());
-            if (!series)
-                continue;
-            QVector<QPointF> points;
-            points.reserve(int(drawn[std::size_t(c)].size()) + 2);
-            addIfSample(entries, first - 1, c, points);
-            for (const wave_decimation::Point &p : drawn[std::size_t(c)]) {
-                points.append(QPointF(p.timeMs, p.value));
-                low = std::min(low, p.value);
-                high = std::max(high, p.value);
-            }
-            addIfSample(entries, after, c, points);
-            series->replace(points);
+    auto *time = qobject_cast<QtCharts::QDateTimeAxis *>(timeAxis);
+    auto *value = qobject_cast<QtCharts::QValueAxis *>(valueAxis);
+    if (!waves || !time || !value || !(toMs > fromMs))
+        return {{QStringLiteral("min"), low}, {QStringLiteral("max"), high}};
+
+    const WaveSnapshot entries = waves->entries().snapshot();
+    const auto drawn = wave_decimation::minMaxColumns(entries, fromMs, toMs, columns);
+    const qsizetype first = wave_decimation::firstAtOrAfter(entries, fromMs);
+    const qsizetype after =
+        wave_decimation::firstAtOrAfter(entries, std::nextafter(toMs, HUGE_VAL));
+    std::vector<std::pair<QtCharts::QXYSeries *, QVector<QPointF>>> changes;
+    for (int c = 0; c < curves.size() && c < int(drawn.size()); ++c) {
+        auto *series = qobject_cast<QtCharts::QXYSeries *>(curves.at(c).value<QObject *>());
+        if (!series)
+            continue;
+        QVector<QPointF> points;
+        points.reserve(int(drawn[std::size_t(c)].size()) + 2);
+        addIfSample(entries, first - 1, c, points);
+        for (const wave_decimation::Point &p : drawn[std::size_t(c)]) {
+            points.append(QPointF(p.timeMs, p.value));
+            low = std::min(low, p.value);
+            high = std::max(high, p.value);
         }
+        addIfSample(entries, after, c, points);
+        changes.emplace_back(series, std::move(points));
+    }
+    const bool anySample = low <= high;
+    const look_back::ValueRange fit = look_back::fitValues(low, high);
+
+    // Where the new ranges' corners lie on the plot before and after the
+    // axes move: when nowhere else, the chart ignored the move (the same
+    // ranges, or within a millisecond or two) and computes nothing by itself.
+    QtCharts::QXYSeries *probe = nullptr;
+    for (const auto &change : changes) {
+        if (change.first->chart())
+            probe = change.first;
+    }
+    const QPointF corners[2] = {QPointF(fromMs, anySample ? fit.min : value->min()),
+                                QPointF(toMs, anySample ? fit.max : value->max())};
+    const auto place = [&] {
+        return probe ? std::make_pair(probe->chart()->mapToPosition(corners[0], probe),
+                                      probe->chart()->mapToPosition(corners[1], probe))
+                     : std::make_pair(QPointF(), QPointF());
+    };
+    const auto before = place();
+    for (auto &change : changes) {
+        const QSignalBlocker quiet(change.first);
+        change.first->replace(change.second);
+    }
+    time->setRange(QDateTime::fromMSecsSinceEpoch(qint64(fromMs)),
+                   QDateTime::fromMSecsSinceEpoch(qint64(toMs)));
+    if (anySample)
+        value->setRange(fit.min, fit.max);
+    if (!probe || place() == before) {
+        for (auto &change : changes)
+            emit change.first->pointsReplaced();
     }
     return {{QStringLiteral("min"), low}, {QStringLiteral("max"), high}};
 }

@@ -29,13 +29,17 @@ public:
     // look_back::recorded).
     Q_INVOKABLE QVariantMap centred(double atMs, double spanMs, QObject *recording) const;
 
-    // Replaces the points of each curve (line series, in the recording's
-    // curve order) by the recording's range drawn in `columns` pixel columns,
-    // each in one change. Each curve also gets the nearest entry left and
-    // right of the range, so that its line reaches the plot's edges. Answers
-    // {min, max} of the samples in the range (min > max when there are none).
-    Q_INVOKABLE QVariantMap draw(QObject *recording, const QVariantList &curves, double fromMs,
-                                 double toMs, int columns) const;
+    // Shows the recording's range in a chart: each curve (line series, in
+    // the recording's curve order) gets the range drawn in `columns` pixel
+    // columns, and the nearest entry left and right of it, so that its line
+    // reaches the plot's edges; the time axis (a DateTimeAxis) takes the
+    // range and the value axis (a ValueAxis) the fit of the samples in it
+    // (look_back::fitValues; unchanged when there are none). The chart
+    // computes each curve once, for its new points on the new axes: the
+    // points go in without their notice, which the axes' move makes
+    // needless. Answers {min, max} of the samples (min > max for none).
+    Q_INVOKABLE QVariantMap draw(QObject *recording, const QVariantList &curves, QObject *timeAxis,
+                                 QObject *valueAxis, double fromMs, double toMs, int columns) const;
     // The index of the entry nearest timeMs (the earlier on a tie); -1 when
     // the recording is empty.
     Q_INVOKABLE int nearestEntry(QObject *recording, double timeMs) const;

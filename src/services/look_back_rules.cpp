@@ -49,4 +49,12 @@ bool recorded(double atMs, Range recording)
            atMs <= recording.toMs + kMomentSlackMs;
 }
 
+ValueRange fitValues(double low, double high)
+{
+    if (!(high > low))
+        return {low - 1, high + 1};
+    const double span = high - low;
+    return {low - 0.05 * span, high + 0.2 * span};
+}
+
 } // namespace look_back

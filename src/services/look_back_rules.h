@@ -44,4 +44,13 @@ Range pan(Range view, double deltaMs, Range recording);
 Range centred(double atMs, double spanMs, Range recording);
 bool recorded(double atMs, Range recording);
 
+// The value axis over samples from low to high: 5 % of the span below and 20 %
+// above, so that no curve runs along the plot's edges or under the label at
+// the top of the plot; a flat curve gets 1 each side.
+struct ValueRange {
+    double min = 0;
+    double max = 1;
+};
+ValueRange fitValues(double low, double high);
+
 } // namespace look_back

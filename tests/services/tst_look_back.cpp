@@ -200,6 +200,17 @@ private slots:
         QVERIFY(recorded(1000 - kMomentSlackMs, recording));
         QVERIFY(!recorded(5001 + kMomentSlackMs, recording));
     }
+
+    void valueAxisFit()
+    {
+        using namespace look_back;
+        const ValueRange ramp = fitValues(10, 30); // 5 % below, 20 % above
+        QCOMPARE(ramp.min, 9.0);
+        QCOMPARE(ramp.max, 34.0);
+        const ValueRange flat = fitValues(5, 5);
+        QCOMPARE(flat.min, 4.0);
+        QCOMPARE(flat.max, 6.0);
+    }
 };
 
 QTEST_APPLESS_MAIN(TestLookBack)

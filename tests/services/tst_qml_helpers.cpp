@@ -1,6 +1,8 @@
 #include "services/build_stamp.h"
+#include "services/chart_look_back.h"
 #include "services/file.h"
 #include "services/qml_public.h"
+#include "services/wave_recording.h"
 #include "services_test_support.h"
 
 #include <QGraphicsScene>
@@ -67,6 +69,7 @@ private slots:
     void seriesReplaceSetsAllPointsInOneChange_data();
     void seriesReplaceSetsAllPointsInOneChange();
     void seriesReplaceLeavesOutWhatIsNoPoint();
+    void lookBackDrawsWhatANoticedChangeDraws();
 };
 
 void TestQmlHelpers::buildStampFromCompilerTexts_data()
@@ -442,6 +445,52 @@ void TestQmlHelpers::seriesReplaceLeavesOutWhatIsNoPoint()
     QCOMPARE(series.pointsVector(),
              (QVector<QPointF>{QPointF(1, 2), QPointF(7, -8), QPointF(9, 10)}));
     QmlPublic::getInstance()->xySeriesReplace(nullptr, points);
+}
+
+// A look back hands the curves their points without the notice and lets the
+// axes' move make the chart compute them. Drawn ranges must look exactly as
+// the same points and axes set one change at a time with their notices, also
+// when the axes do not move (the same range again after the recording grew
+// past it, changing the edge point) or move by less than the chart sees.
+void TestQmlHelpers::lookBackDrawsWhatANoticedChangeDraws()
+{
+    const double start = 1.7e12;
+    WaveRecording recording;
+    recording.setCurveCount(3);
+    const auto grow = [&](int from, int to) {
+        for (int i = from; i < to; ++i)
+            recording.append(start + 500.0 * i,
+                             {std::sin(i * 0.05) * 40, (i % 97) * 0.5, i == 777 ? 55.0 : 1.0});
+    };
+    grow(0, 2000);
+    TimeChart drawn(3);
+    TimeChart noticed(3);
+    const ChartLookBack lookBack;
+    struct Step {
+        double from;
+        double to;
+        int growTo; // entries before the step
+    };
+    const Step steps[] = {
+        {start, start + 999500, 2000},          // all of it
+        {start + 300000, start + 420000, 2000}, // zoom in, past the spike
+        {start + 300000, start + 420000, 2000}, // the same again
+        {start + 300001, start + 420001, 2000}, // a move the chart ignores
+        {start + 800000, start + 999500, 2000}, // the end
+        {start + 800000, start + 999500, 2100}, // the same, grown past it
+    };
+    for (const Step &step : steps) {
+        grow(recording.count(), step.growTo);
+        lookBack.draw(&recording, drawn.list(), drawn.time, drawn.value, step.from, step.to, 300);
+        for (int c = 0; c < 3; ++c)
+            noticed.curves[c]->replace(drawn.curves[c]->pointsVector());
+        noticed.time->setRange(drawn.time->min(), drawn.time->max());
+        noticed.value->setRange(drawn.value->min(), drawn.value->max());
+        QCOMPARE(drawn.time->min().toMSecsSinceEpoch(), qint64(step.from));
+        QVERIFY2(
+            drawn.picture() == noticed.picture(),
+            qPrintable(QStringLiteral("%1 .. %2").arg(step.from - start).arg(step.to - start)));
+    }
 }
 
 QTEST_MAIN(TestQmlHelpers)

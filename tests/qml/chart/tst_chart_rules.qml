@@ -124,9 +124,11 @@ TestCase {
         compare(Rules.historyAxisFormat(data.from, data.to), data.format)
     }
 
-    function test_fittedRangeAndDrag() {
-        compare(Rules.fittedRange(10, 30), { "min": 9, "max": 34 })
-        compare(Rules.fittedRange(5, 5), { "min": 4, "max": 6 })
+    function test_columnsAndDrag() {
+        compare(Rules.drawColumns(700.4, 0), 700)
+        compare(Rules.drawColumns(684, 702), 702) // the labels moved the edge
+        compare(Rules.drawColumns(500, 702), 500) // the window shrank
+        compare(Rules.drawColumns(0, 0), 1)
         compare(Rules.dragMs(100, 800, 80000), -10000) // to the right: earlier
         compare(Rules.dragMs(100, 0, 80000), 0)
     }
