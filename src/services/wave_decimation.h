@@ -18,7 +18,10 @@
 //    the earlier of the two first; one point when they are the same entry;
 //  - a NaN sample is skipped; a column without a number gives no point;
 //  - the entries' times never decrease (pushes are in time order), so the
-//    range is found by binary search: the work is the entries in the range.
+//    range and each column's entries are found by binary search; a column
+//    reads the kept extremes of the store's whole chunks in it (wave_store.h)
+//    and only the entries around them: a week into 1000 columns reads about
+//    a tenth of its entries.
 namespace wave_decimation {
 
 struct Point {

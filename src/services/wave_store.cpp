@@ -3,6 +3,7 @@
 #include "wave_text.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <optional>
 
@@ -34,17 +35,50 @@ bool WaveStore::append(double timeMs, const double *values, int count)
         return false;
     const qsizetype at = first + entries;
     if (at / kBlockEntries == qsizetype(blocks.size()))
-        blocks.push_back(
-            std::shared_ptr<double[]>(new double[std::size_t(kBlockEntries * width)]()));
-    double *record = blocks.back().get() + (at % kBlockEntries) * width;
+        blocks.push_back(std::shared_ptr<double[]>(new double[std::size_t(blockDoubles())]()));
+    double *block = blocks.back().get();
+    double *record = block + (at % kBlockEntries) * width;
     record[0] = time;
     const int stored = qMin(qMax(0, count), width - 1);
     std::copy(values, values + stored, record + 1);
     std::fill(record + 1 + stored, record + width, std::numeric_limits<double>::quiet_NaN());
+    noteExtremes(block, at % kBlockEntries, record);
     ++entries;
     while (entries > cap)
         dropOldest();
     return true;
+}
+
+qsizetype WaveStore::blockDoubles() const
+{
+    return kBlockEntries * width + kChunksPerBlock * (width - 1) * 4;
+}
+
+void WaveStore::noteExtremes(double *block, qsizetype inBlock, const double *record)
+{
+    const qsizetype offset = inBlock % kChunkEntries;
+    double *chunk = block + kBlockEntries * width + (inBlock / kChunkEntries) * (width - 1) * 4;
+    for (int c = 0; c < width - 1; ++c) {
+        double *e = chunk + c * 4;
+        if (offset == 0)
+            e[2] = -1; // a new chunk: no number yet
+        const double v = record[1 + c];
+        if (std::isnan(v))
+            continue;
+        if (e[2] < 0) {
+            e[0] = e[1] = v;
+            e[2] = e[3] = double(offset);
+            continue;
+        }
+        if (v < e[0]) {
+            e[0] = v;
+            e[2] = double(offset);
+        }
+        if (v > e[1]) {
+            e[1] = v;
+            e[3] = double(offset);
+        }
+    }
 }
 
 void WaveStore::dropOldest()
@@ -85,7 +119,7 @@ WaveSnapshot WaveStore::snapshot() const
 
 std::size_t WaveStore::allocatedBytes() const
 {
-    return blocks.size() * std::size_t(kBlockEntries) * std::size_t(width) * sizeof(double);
+    return blocks.size() * std::size_t(blockDoubles()) * sizeof(double);
 }
 
 struct WaveExportText::Formatters {

@@ -31,6 +31,12 @@
 // entry is (1 + values per entry) doubles, kept in blocks that are allocated
 // as the recording grows and freed as the oldest entries leave.
 //
+// Each block also keeps, per chunk of kChunkEntries entries and per curve,
+// the chunk's first minimum and first maximum (NaN skipped), so that drawing
+// a week into a chart's pixel columns reads a few values per chunk instead
+// of every entry (wave_decimation.h). A chunk's extremes are whole once its
+// last entry is in; they cost 4 doubles per curve and chunk (about 3 %).
+//
 // A snapshot (WaveSnapshot) shares the blocks: a push writes only past the
 // last entry and nothing held is ever written over, so a snapshot reads its
 // entries on another thread while the store goes on, and keeps the blocks it
@@ -80,8 +86,14 @@ public:
     WaveSnapshot snapshot() const;
 
     static constexpr qsizetype kBlockEntries = 4096;
+    static constexpr qsizetype kChunkEntries = 128;
+    static constexpr qsizetype kChunksPerBlock = kBlockEntries / kChunkEntries;
 
 private:
+    // Doubles per block: the entries, then each chunk's extremes.
+    qsizetype blockDoubles() const;
+    void noteExtremes(double *block, qsizetype inBlock, const double *record);
+
     const double *record(qsizetype i) const
     {
         const qsizetype at = first + i;
@@ -107,6 +119,24 @@ public:
 
     double timeAt(qsizetype i) const { return record(i)[0]; }
     double valueAt(qsizetype i, int curve) const { return record(i)[1 + curve]; }
+
+    // Whether entry i starts a chunk that the snapshot holds whole (entries
+    // i .. i + WaveStore::kChunkEntries - 1).
+    bool wholeChunkAt(qsizetype i) const
+    {
+        return (first + i) % WaveStore::kChunkEntries == 0 &&
+               i + WaveStore::kChunkEntries <= entries;
+    }
+    // Such a chunk's extremes of a curve: {minimum, maximum, offset of the
+    // first minimum, of the first maximum}; a negative offset: no number.
+    const double *chunkExtremes(qsizetype i, int curve) const
+    {
+        const qsizetype at = first + i;
+        return blocks[std::size_t(at / WaveStore::kBlockEntries)].get() +
+               WaveStore::kBlockEntries * width +
+               ((at % WaveStore::kBlockEntries) / WaveStore::kChunkEntries) * (width - 1) * 4 +
+               curve * 4;
+    }
 
 private:
     friend class WaveStore;

@@ -46,15 +46,23 @@ std::vector<Point> naive(const WaveStore &store, int curve, double from, double 
 }
 
 // Two curves, an entry every 500 ms from t0, with a spike, NaN runs and a
-// gap of a minute without entries.
-WaveStore recording(int entries, unsigned seed)
+// gap of a minute without entries. Quantized: values of a few levels, so
+// that a column holds many equal extremes. A capacity below entries drops
+// the oldest, so that the first entry starts no chunk of the store.
+WaveStore recording(int entries, unsigned seed, bool quantized = false, qsizetype capacity = 0)
 {
     WaveStore store(2);
+    if (capacity > 0)
+        store.setCapacity(capacity);
     std::mt19937 random(seed);
     std::uniform_real_distribution<double> noise(-1, 1);
     double t = 1765180800000;
     for (int i = 0; i < entries; ++i) {
         double v[2] = {20 + noise(random), std::sin(i / 50.0)};
+        if (quantized) {
+            v[0] = std::round(v[0] * 2);
+            v[1] = std::round(v[1] * 3);
+        }
         if (i == entries / 3)
             v[0] = 900; // one sample's spike
         if (i % 97 < 5)
@@ -76,12 +84,20 @@ private slots:
         QTest::addColumn<double>("fromOffset"); // from the first entry, ms
         QTest::addColumn<double>("span");
         QTest::addColumn<int>("columns");
-        QTest::newRow("whole, 800 columns") << 20000 << 0.0 << 10060000.0 << 800;
-        QTest::newRow("more columns than entries") << 50 << 0.0 << 25000.0 << 400;
-        QTest::newRow("range past both ends") << 3000 << -60000.0 << 2000000.0 << 300;
-        QTest::newRow("inside the gap only") << 2000 << 500500.0 << 50000.0 << 100;
-        QTest::newRow("one column") << 5000 << 1000.0 << 900000.0 << 1;
-        QTest::newRow("across blocks") << 9000 << 100000.0 << 3000000.0 << 1000;
+        QTest::addColumn<bool>("quantized");
+        QTest::addColumn<int>("capacity"); // 0: all entries kept
+        QTest::newRow("whole, 800 columns") << 20000 << 0.0 << 10060000.0 << 800 << false << 0;
+        QTest::newRow("more columns than entries") << 50 << 0.0 << 25000.0 << 400 << false << 0;
+        QTest::newRow("range past both ends") << 3000 << -60000.0 << 2000000.0 << 300 << false << 0;
+        QTest::newRow("inside the gap only") << 2000 << 500500.0 << 50000.0 << 100 << false << 0;
+        QTest::newRow("one column") << 5000 << 1000.0 << 900000.0 << 1 << false << 0;
+        QTest::newRow("across blocks") << 9000 << 100000.0 << 3000000.0 << 1000 << false << 0;
+        // Columns of many chunks, read by their kept extremes.
+        QTest::newRow("chunks, equal values") << 30000 << 0.0 << 15060000.0 << 7 << true << 0;
+        QTest::newRow("chunks, oldest dropped")
+            << 30000 << 0.0 << 15060000.0 << 13 << true << 25037;
+        QTest::newRow("chunks, a range inside")
+            << 40000 << 777777.0 << 9000000.0 << 33 << false << 0;
     }
     void decimationAgreesWithTheReference()
     {
@@ -89,7 +105,9 @@ private slots:
         QFETCH(double, fromOffset);
         QFETCH(double, span);
         QFETCH(int, columns);
-        const WaveStore store = recording(entries, unsigned(entries));
+        QFETCH(bool, quantized);
+        QFETCH(int, capacity);
+        const WaveStore store = recording(entries, unsigned(entries), quantized, capacity);
         const double from = store.timeAt(0) + fromOffset;
         const auto got =
             wave_decimation::minMaxColumns(store.snapshot(), from, from + span, columns);
