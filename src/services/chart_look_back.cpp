@@ -107,30 +107,36 @@ QVariantMap ChartLookBack::draw(QObject *recording, const QVariantList &curves, 
     const bool anySample = low <= high;
     const look_back::ValueRange fit = look_back::fitValues(low, high);
 
-    // Where the new ranges' corners lie on the plot before and after the
-    // axes move: when nowhere else, the chart ignored the move (the same
-    // ranges, or within a millisecond or two) and computes nothing by itself.
+    // Each move of an axis makes the chart compute every curve. The value
+    // axis moves while the curves are empty, which costs nothing; the time
+    // axis then moves with the new points. Where the range's ends lie on the
+    // plot before and after that move tells whether the chart saw it (not
+    // for the same range, nor for one a millisecond or two off): if not, the
+    // curves get their notice.
     QtCharts::QXYSeries *probe = nullptr;
     for (const auto &change : changes) {
         if (change.first->chart())
             probe = change.first;
     }
-    const QPointF corners[2] = {QPointF(fromMs, anySample ? fit.min : value->min()),
-                                QPointF(toMs, anySample ? fit.max : value->max())};
+    const QPointF ends[2] = {QPointF(fromMs, 0), QPointF(toMs, 0)};
     const auto place = [&] {
-        return probe ? std::make_pair(probe->chart()->mapToPosition(corners[0], probe),
-                                      probe->chart()->mapToPosition(corners[1], probe))
-                     : std::make_pair(QPointF(), QPointF());
+        return probe ? std::make_pair(probe->chart()->mapToPosition(ends[0], probe).x(),
+                                      probe->chart()->mapToPosition(ends[1], probe).x())
+                     : std::make_pair(0.0, 0.0);
     };
-    const auto before = place();
-    for (auto &change : changes) {
-        const QSignalBlocker quiet(change.first);
-        change.first->replace(change.second);
-    }
-    time->setRange(QDateTime::fromMSecsSinceEpoch(qint64(fromMs)),
-                   QDateTime::fromMSecsSinceEpoch(qint64(toMs)));
+    const auto replaceQuietly = [&](bool empty) {
+        for (auto &change : changes) {
+            const QSignalBlocker quiet(change.first);
+            change.first->replace(empty ? QVector<QPointF>() : change.second);
+        }
+    };
+    replaceQuietly(true);
     if (anySample)
         value->setRange(fit.min, fit.max);
+    replaceQuietly(false);
+    const auto before = place();
+    time->setRange(QDateTime::fromMSecsSinceEpoch(qint64(fromMs)),
+                   QDateTime::fromMSecsSinceEpoch(qint64(toMs)));
     if (!probe || place() == before) {
         for (auto &change : changes)
             emit change.first->pointsReplaced();

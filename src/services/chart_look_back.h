@@ -36,7 +36,7 @@ public:
     // range and the value axis (a ValueAxis) the fit of the samples in it
     // (look_back::fitValues; unchanged when there are none). The chart
     // computes each curve once, for its new points on the new axes: the
-    // points go in without their notice, which the axes' move makes
+    // points go in without their notice, which the time axis' move makes
     // needless. Answers {min, max} of the samples (min > max for none).
     Q_INVOKABLE QVariantMap draw(QObject *recording, const QVariantList &curves, QObject *timeAxis,
                                  QObject *valueAxis, double fromMs, double toMs, int columns) const;

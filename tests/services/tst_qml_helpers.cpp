@@ -451,7 +451,8 @@ void TestQmlHelpers::seriesReplaceLeavesOutWhatIsNoPoint()
 // axes' move make the chart compute them. Drawn ranges must look exactly as
 // the same points and axes set one change at a time with their notices, also
 // when the axes do not move (the same range again after the recording grew
-// past it, changing the edge point) or move by less than the chart sees.
+// past it, changing the edge point), when only the value axis moves, or
+// when the time axis moves by less than the chart sees.
 void TestQmlHelpers::lookBackDrawsWhatANoticedChangeDraws()
 {
     const double start = 1.7e12;
@@ -459,8 +460,10 @@ void TestQmlHelpers::lookBackDrawsWhatANoticedChangeDraws()
     recording.setCurveCount(3);
     const auto grow = [&](int from, int to) {
         for (int i = from; i < to; ++i)
-            recording.append(start + 500.0 * i,
-                             {std::sin(i * 0.05) * 40, (i % 97) * 0.5, i == 777 ? 55.0 : 1.0});
+            recording.append(start + 500.0 * i, {std::sin(i * 0.05) * 40, (i % 97) * 0.5,
+                                                 i == 777    ? 55.0
+                                                 : i == 2250 ? 99.0
+                                                             : 1.0});
     };
     grow(0, 2000);
     TimeChart drawn(3);
@@ -478,6 +481,10 @@ void TestQmlHelpers::lookBackDrawsWhatANoticedChangeDraws()
         {start + 300001, start + 420001, 2000}, // a move the chart ignores
         {start + 800000, start + 999500, 2000}, // the end
         {start + 800000, start + 999500, 2100}, // the same, grown past it
+        // Past the end: the recording grows into the range with a new
+        // maximum, so the value axis moves and the time axis does not.
+        {start + 1000000, start + 1200000, 2100},
+        {start + 1000000, start + 1200000, 2300},
     };
     for (const Step &step : steps) {
         grow(recording.count(), step.growTo);
