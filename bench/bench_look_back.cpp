@@ -588,7 +588,7 @@ void redrawParts(Chart &chart, FrameWatch &watch, int rounds)
             const double cpu = processCpuMs();
             p.draw.push_back(timed([&] {
                 lookBack.draw(chart.recording, chart.curves, chart.dateAxis, chart.valueAxis, from,
-                              to, columns);
+                              to, columns, QString());
             }));
             const double drawn = nowMs();
             if (watch.settle(before) > 0) {

@@ -50,10 +50,9 @@ Item {
     function redraw() {
         if (!d.active)
             return
-        plot.dateAxis.format = Rules.historyAxisFormat(d.fromMs, d.toMs)
         d.columns = columns
         ChartLookBack.draw(recording, curves, plot.dateAxis, plot.valueAxis, d.fromMs, d.toMs,
-                           d.columns)
+                           d.columns, Rules.historyAxisFormat(d.fromMs, d.toMs))
         d.rangeText = Rules.historyText(qsTranslate("NormalChart", "历史"), d.fromMs, d.toMs, Date.now())
     }
 

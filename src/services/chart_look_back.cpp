@@ -73,7 +73,8 @@ QVariantMap ChartLookBack::centred(double atMs, double spanMs, QObject *recordin
 }
 
 QVariantMap ChartLookBack::draw(QObject *recording, const QVariantList &curves, QObject *timeAxis,
-                                QObject *valueAxis, double fromMs, double toMs, int columns) const
+                                QObject *valueAxis, double fromMs, double toMs, int columns,
+                                const QString &timeFormat) const
 {
     double low = std::numeric_limits<double>::infinity();
     double high = -low;
@@ -107,9 +108,10 @@ QVariantMap ChartLookBack::draw(QObject *recording, const QVariantList &curves, 
     const bool anySample = low <= high;
     const look_back::ValueRange fit = look_back::fitValues(low, high);
 
-    // Each move of an axis makes the chart compute every curve. The value
-    // axis moves while the curves are empty, which costs nothing; the time
-    // axis then moves with the new points. Where the range's ends lie on the
+    // Each move of an axis, and a new format of its labels, makes the chart
+    // compute every curve. The value axis moves, and the labels take their
+    // format, while the curves are empty, which costs nothing; the time axis
+    // then moves with the new points. Where the range's ends lie on the
     // plot before and after that move tells whether the chart saw it (not
     // for the same range, nor for one a millisecond or two off): if not, the
     // curves get their notice.
@@ -131,6 +133,8 @@ QVariantMap ChartLookBack::draw(QObject *recording, const QVariantList &curves, 
         }
     };
     replaceQuietly(true);
+    if (!timeFormat.isEmpty())
+        time->setFormat(timeFormat);
     if (anySample)
         value->setRange(fit.min, fit.max);
     replaceQuietly(false);

@@ -33,13 +33,13 @@ public:
     // the recording's curve order) gets the range drawn in `columns` pixel
     // columns, and the nearest entry left and right of it, so that its line
     // reaches the plot's edges; the time axis (a DateTimeAxis) takes the
-    // range and the value axis (a ValueAxis) the fit of the samples in it
-    // (look_back::fitValues; unchanged when there are none). The chart
-    // computes each curve once, for its new points on the new axes: the
-    // points go in without their notice, which the time axis' move makes
-    // needless. Answers {min, max} of the samples (min > max for none).
+    // range, and timeFormat as its labels' format, and the value axis (a ValueAxis) the fit of the
+    // samples in it (look_back::fitValues; unchanged when there are none). The chart computes each
+    // curve once, for its new points on the new axes: the points go in without their notice, which
+    // the time axis' move makes needless. Answers {min, max} of the samples (min > max for none).
     Q_INVOKABLE QVariantMap draw(QObject *recording, const QVariantList &curves, QObject *timeAxis,
-                                 QObject *valueAxis, double fromMs, double toMs, int columns) const;
+                                 QObject *valueAxis, double fromMs, double toMs, int columns,
+                                 const QString &timeFormat) const;
     // The index of the entry nearest timeMs (the earlier on a tie); -1 when
     // the recording is empty.
     Q_INVOKABLE int nearestEntry(QObject *recording, double timeMs) const;

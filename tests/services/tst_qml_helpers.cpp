@@ -473,14 +473,15 @@ void TestQmlHelpers::lookBackDrawsWhatANoticedChangeDraws()
         double from;
         double to;
         int growTo; // entries before the step
+        QString format = QStringLiteral("hh:mm:ss");
     };
     const Step steps[] = {
-        {start, start + 999500, 2000},          // all of it
-        {start + 300000, start + 420000, 2000}, // zoom in, past the spike
-        {start + 300000, start + 420000, 2000}, // the same again
-        {start + 300001, start + 420001, 2000}, // a move the chart ignores
-        {start + 800000, start + 999500, 2000}, // the end
-        {start + 800000, start + 999500, 2100}, // the same, grown past it
+        {start, start + 999500, 2000, QStringLiteral("MM-dd hh:mm")}, // all of it
+        {start + 300000, start + 420000, 2000},                       // zoom in, past the spike
+        {start + 300000, start + 420000, 2000},                       // the same again
+        {start + 300001, start + 420001, 2000},                       // a move the chart ignores
+        {start + 800000, start + 999500, 2000},                       // the end
+        {start + 800000, start + 999500, 2100},                       // the same, grown past it
         // Past the end: the recording grows into the range with a new
         // maximum, so the value axis moves and the time axis does not.
         {start + 1000000, start + 1200000, 2100},
@@ -488,9 +489,11 @@ void TestQmlHelpers::lookBackDrawsWhatANoticedChangeDraws()
     };
     for (const Step &step : steps) {
         grow(recording.count(), step.growTo);
-        lookBack.draw(&recording, drawn.list(), drawn.time, drawn.value, step.from, step.to, 300);
+        lookBack.draw(&recording, drawn.list(), drawn.time, drawn.value, step.from, step.to, 300,
+                      step.format);
         for (int c = 0; c < 3; ++c)
             noticed.curves[c]->replace(drawn.curves[c]->pointsVector());
+        noticed.time->setFormat(drawn.time->format());
         noticed.time->setRange(drawn.time->min(), drawn.time->max());
         noticed.value->setRange(drawn.value->min(), drawn.value->max());
         QCOMPARE(drawn.time->min().toMSecsSinceEpoch(), qint64(step.from));
