@@ -18,7 +18,7 @@
 // zooming for the memory; --quick: 3, 1 and 100.
 //
 // Every zoom is also checked against the recording: the range shown, at most
-// two points per pixel column, each curve's extremes in the range (a spike of
+// two points per pixel column (5 % to spare), each curve's extremes in the range (a spike of
 // one sample must show) and a value axis that holds them. A failed check is
 // printed and makes the exit status 1; the timings are only printed.
 //
@@ -834,7 +834,7 @@ int main(int argc, char *argv[])
 
     if (runs("pan")) {
         std::printf("Panning at 60 steps a second (5 %% of the span a step, towards older "
-                    "entries; the whole week cannot move, each step draws it again):\n");
+                    "entries; the whole week cannot move: a step draws nothing):\n");
         for (int l = 0; l < 3; ++l)
             pan60(chart, watch, checks, kLevels[l], 2);
     }
