@@ -34,13 +34,13 @@ Item {
         if (!recording || recording.count === 0)
             return false
         var view = ChartLookBack.pan(fromMs, toMs, 0, recording)
+        d.note = ""
         // A pan at either end moves nothing: nothing to draw.
         if (d.active && view.from === d.fromMs && view.to === d.toMs)
             return true
         d.fromMs = view.from
         d.toMs = view.to
         d.active = true
-        d.note = ""
         redraw()
         return true
     }
@@ -53,7 +53,7 @@ Item {
         d.columns = columns
         ChartLookBack.draw(recording, curves, plot.dateAxis, plot.valueAxis, d.fromMs, d.toMs,
                            d.columns, Rules.historyAxisFormat(d.fromMs, d.toMs))
-        d.rangeText = Rules.historyText(qsTranslate("NormalChart", "历史"), d.fromMs, d.toMs, Date.now())
+        d.nameRange()
     }
 
     // Zooms by wheel steps (positive: in) around the time under x, from the
@@ -106,6 +106,10 @@ Item {
         property real toMs: 0
         property string rangeText: ""
         property string note: ""
+
+        function nameRange() {
+            rangeText = Rules.historyText(qsTranslate("NormalChart", "历史"), fromMs, toMs, Date.now())
+        }
     }
 
     Timer {
@@ -120,8 +124,7 @@ Item {
         // The label's word and format follow the language.
         function onLanguageChanged() {
             if (d.active)
-                d.rangeText = Rules.historyText(qsTranslate("NormalChart", "历史"), d.fromMs, d.toMs,
-                                                Date.now())
+                d.nameRange()
         }
     }
 

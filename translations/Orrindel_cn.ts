@@ -439,13 +439,12 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../qml/ChartHistory.qml" line="+58"/>
-        <location line="+65"/>
+        <location filename="../qml/ChartHistory.qml" line="+111"/>
         <source>历史</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-36"/>
+        <location line="-26"/>
         <source>%1 不在记录中</source>
         <translation type="unfinished"></translation>
     </message>

@@ -439,13 +439,12 @@
         <translation>Time</translation>
     </message>
     <message>
-        <location filename="../qml/ChartHistory.qml" line="+58"/>
-        <location line="+65"/>
+        <location filename="../qml/ChartHistory.qml" line="+111"/>
         <source>历史</source>
         <translation>History</translation>
     </message>
     <message>
-        <location line="-36"/>
+        <location line="-26"/>
         <source>%1 不在记录中</source>
         <translation>%1 is not in the recording</translation>
     </message>
