@@ -10,6 +10,7 @@
 // Runs offscreen with the software scene graph unless QT_QPA_PLATFORM or
 // QT_QUICK_BACKEND say otherwise.
 
+#include "bench_window.h"
 #include "resources.h"
 #include "singletons.h"
 
@@ -160,15 +161,8 @@ int main(int argc, char *argv[])
     const QString document = qEnvironmentVariableIsSet("ORRINDEL_BENCH_CHART_QML")
                                  ? qEnvironmentVariable("ORRINDEL_BENCH_CHART_QML")
                                  : QStringLiteral(ORRINDEL_BENCH_CHART_QML);
-    engine.load(QUrl::fromLocalFile(document));
-    if (engine.rootObjects().isEmpty())
-        return 1;
-    auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
-    QElapsedTimer wait;
-    wait.start();
-    while (!window->property("ready").toBool() && wait.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    if (!window->property("ready").toBool())
+    QQuickWindow *window = loadReadyWindow(engine, document);
+    if (!window)
         return 2;
 
     std::printf("bench_chart: %d pushes to 4 charts (2, 3, 4, 1 curves), platform %s, "

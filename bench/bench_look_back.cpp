@@ -28,6 +28,7 @@
 // OpenGL).
 
 #include "bench_quantile.h"
+#include "bench_window.h"
 #include "image_providers.h"
 #include "resources.h"
 #include "scene_graph_choice.h"
@@ -774,15 +775,8 @@ int main(int argc, char *argv[])
 
     QQmlApplicationEngine engine;
     addImageProviders(&engine);
-    engine.load(QUrl::fromLocalFile(QStringLiteral(ORRINDEL_BENCH_CHART_QML)));
-    if (engine.rootObjects().isEmpty())
-        return 2;
-    auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
-    QElapsedTimer wait;
-    wait.start();
-    while (!window->property("ready").toBool() && wait.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    if (!window->property("ready").toBool())
+    QQuickWindow *window = loadReadyWindow(engine, QStringLiteral(ORRINDEL_BENCH_CHART_QML));
+    if (!window)
         return 2;
     FrameWatch watch(window);
     watch.settle(0, 200);
